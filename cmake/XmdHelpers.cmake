@@ -1,0 +1,25 @@
+# xmd_add_test(NAME <exe> SOURCES <files...> LIBS <targets...>)
+# One GoogleTest executable per layer; ctest lists every test case of it.
+function(xmd_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT XMDOPT_BUILD_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${T_NAME}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT 300)
+endfunction()
+
+# xmd_add_bench(NAME <exe> SOURCES <files...> LIBS <targets...>)
+# Benchmarks are built with the rest, never run by ctest.
+function(xmd_add_bench)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT XMDOPT_BUILD_BENCH)
+    return()
+  endif()
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark)
+endfunction()
