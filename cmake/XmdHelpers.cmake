@@ -23,3 +23,13 @@ function(xmd_add_bench)
   add_executable(${B_NAME} ${B_SOURCES})
   target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark)
 endfunction()
+
+# Target names, lowest layer first (each defined in its folder's CMakeLists.txt):
+#   xmd_platform  platform/   stand-ins for the operating-system calls
+#   xmd_lang      lang/       strings, encodings, formats, exceptions, objects (+ util/Vector.h, util/Allocator.h)
+#   xmd_io        io/         stream family, data streams, chunk streams
+#   xmd_fs        io/fs/      paths, file systems
+#   xmd_util      util/       directory traversals
+#   xmd_sg        sg/ (with math/, pix/, anim/, sgu/, mem/)  scene graph, archive forms, blending
+#   xmd_tool      tool/       model processing; the xmdopt executable
+# Test executables: lang_test, io_test, fs_test, util_test, sg_test, tool_test.
