@@ -1,0 +1,39 @@
+// Helpers shared by the POSIX file calls of FileApi.h; not for other callers.
+#ifndef XMD_PLATFORM_FILEAPIDETAIL_H_
+#define XMD_PLATFORM_FILEAPIDETAIL_H_
+
+#include <sys/stat.h>
+#include <time.h>
+
+#include <string>
+
+#include "platform/FileApi.h"
+
+namespace platform {
+namespace detail {
+
+// The last-error code for an errno value.
+DWORD errorFromErrno(int err);
+// Sets the last error from errno; returns FALSE.
+BOOL failErrno();
+// The narrow (UTF-8) form of a zero-terminated wide path. false, with the
+// last error set, for a null or empty path or a failed conversion.
+bool toNarrow(const char16_t* path, std::string* out);
+// The wide form of a narrow path. false, with the last error set, on failure.
+bool toWide(const char* path, std::u16string* out);
+// A narrow name into a zero-terminated wide buffer of capacity units; false
+// when it does not fit or cannot be converted.
+bool toWideName(const std::string& name, char16_t* dst, int capacity);
+// POSIX time to file time (100 ns since 1601; times before 1601 become 0),
+// and back.
+FILETIME toFileTime(const struct timespec& t);
+struct timespec fromFileTime(const FILETIME& t);
+// The attribute word of a stat record (of a link's target when isLink).
+DWORD attributesOf(const struct stat& st, bool isLink);
+// Copies everything from in to out; 0 or the errno of the failure.
+int copyBytes(int in, int out);
+
+}  // namespace detail
+}  // namespace platform
+
+#endif  // XMD_PLATFORM_FILEAPIDETAIL_H_
