@@ -1,0 +1,20 @@
+// io::UnsupportedEncodingException: an encoding name that lang::Encoding
+// does not know.
+// A plain value like every lang::Throwable; it adds only its type.
+#ifndef XMD_IO_UNSUPPORTEDENCODINGEXCEPTION_H_
+#define XMD_IO_UNSUPPORTEDENCODINGEXCEPTION_H_
+
+#include "lang/Format.h"
+#include "lang/Throwable.h"
+#include "io/IOException.h"
+
+namespace io {
+
+class UnsupportedEncodingException : public IOException {
+ public:
+  explicit UnsupportedEncodingException(const lang::Format& message);
+};
+
+}  // namespace io
+
+#endif  // XMD_IO_UNSUPPORTEDENCODINGEXCEPTION_H_
