@@ -3,26 +3,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/CodePage.h"
-
 namespace lang {
 
 namespace {
-
-// Narrow form of a unit array of any length; units the code page cannot
-// represent become "?" as in every other conversion.
-std::string narrowOf(const String& text) {
-  const int n = text.length();
-  if (n == 0) return std::string();
-  const int size = platform::WideCharToMultiByte(platform::CP_ACP, 0, text.c_str(), n, nullptr,
-                                                 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string out(static_cast<std::size_t>(size), '\0');
-  const int written = platform::WideCharToMultiByte(platform::CP_ACP, 0, text.c_str(), n, &out[0],
-                                                    size, nullptr, nullptr);
-  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  return out;
-}
 
 std::string numberText(double x) {
   if (std::isnan(x)) return "nan";
@@ -64,7 +47,7 @@ std::string FormatArg::toText() const {
     case Number:
       return numberText(m_number);
     case Text:
-      return narrowOf(m_text);
+      return lang::toText(m_text);
     case NarrowText:
       return m_narrow;
     case None:
@@ -85,12 +68,12 @@ std::string toText(const Format& format) {
         format.arg(slot).kind() == FormatArg::None) {
       continue;
     }
-    out += narrowOf(String(units + plainStart, i - plainStart));
+    out += lang::toText(String(units + plainStart, i - plainStart));
     out += format.arg(slot).toText();
     plainStart = next;
     i = next - 1;
   }
-  out += narrowOf(String(units + plainStart, length - plainStart));
+  out += lang::toText(String(units + plainStart, length - plainStart));
   return out;
 }
 

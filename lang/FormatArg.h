@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "lang/String.h"
 
@@ -19,6 +20,10 @@ class FormatArg {
   FormatArg() : m_number(0), m_kind(None) {}
   // Kind Number. Integers (such as stream positions) are passed converted to double.
   FormatArg(double number) : m_number(number), m_kind(Number) {}
+  // Kind Number from any integer type (a stream position, a count).
+  template <typename Int,
+            typename = typename std::enable_if<std::is_integral<Int>::value>::type>
+  FormatArg(Int number) : FormatArg(static_cast<double>(number)) {}
   // Kind Text; shares the string's heap block.
   FormatArg(const String& text) : m_number(0), m_text(text), m_kind(Text) {}
   // Kind NarrowText, a copy of the string.

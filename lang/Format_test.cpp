@@ -13,8 +13,11 @@ TEST(FormatArg, KindsAndValues) {
   const FormatArg number(12.5);
   EXPECT_EQ(number.kind(), FormatArg::Number);
   EXPECT_EQ(number.number(), 12.5);
-  const FormatArg position(static_cast<double>(std::uint32_t{4000000000u}));
+  const FormatArg position(std::uint32_t{4000000000u});  // integers become numbers
+  EXPECT_EQ(position.kind(), FormatArg::Number);
   EXPECT_EQ(position.number(), 4000000000.0);
+  EXPECT_EQ(FormatArg(0).kind(), FormatArg::Number);
+  EXPECT_EQ(FormatArg(-7).number(), -7.0);
   const String long40(std::u16string(40, u'q').c_str());
   const FormatArg text(long40);
   EXPECT_EQ(text.kind(), FormatArg::Text);

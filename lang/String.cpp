@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <new>
+#include <ostream>
+
+#include "platform/CodePage.h"
 
 namespace lang {
 
@@ -117,5 +120,20 @@ void String::giveUp() {
     ::operator delete(h);
   }
 }
+
+std::string toText(const String& s) {
+  const int n = s.length();
+  if (n == 0) return std::string();
+  const int size = platform::WideCharToMultiByte(platform::CP_ACP, 0, s.c_str(), n, nullptr, 0,
+                                                 nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(size), '\0');
+  const int written = platform::WideCharToMultiByte(platform::CP_ACP, 0, s.c_str(), n, &out[0],
+                                                    size, nullptr, nullptr);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
+void PrintTo(const String& s, std::ostream* out) { *out << '"' << toText(s) << '"'; }
 
 }  // namespace lang

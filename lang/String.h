@@ -17,7 +17,10 @@
 #define XMD_LANG_STRING_H_
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <iosfwd>
+#include <string>
 
 namespace lang {
 
@@ -101,6 +104,14 @@ class String {
   char16_t* m_data;
   alignas(Header) unsigned char m_local[kLocalSize];
 };
+
+// The narrow form of s in the system code page, for diagnostics and
+// messages: any length (no conversion buffer limit), never throws but for
+// allocation failure; units the code page cannot represent become "?".
+std::string toText(const String& s);
+
+// Prints toText(s) in quotes; lets test frameworks show a String.
+void PrintTo(const String& s, std::ostream* out);
 
 // "abc" == s, for symmetry with s == "abc".
 inline bool operator==(const char* bytes, const String& s) { return s == bytes; }

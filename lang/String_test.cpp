@@ -157,5 +157,13 @@ TEST(String, ConcatenationPlacesTheResultByItsLength) {
   EXPECT_EQ((heap + String()).shareCount(), 1u);  // always a new block
 }
 
+TEST(String, NarrowTextForDiagnostics) {
+  EXPECT_EQ(toText(String()), "");
+  EXPECT_EQ(toText(String(u"caf\u00E9")), "caf\xC3\xA9");
+  EXPECT_EQ(toText(String(u"a\xD800" u"b")), "a?b");
+  const std::u16string longText(3000, u'\u20AC');  // far past the conversion buffer
+  EXPECT_EQ(toText(String(longText.c_str())).size(), 9000u);
+}
+
 }  // namespace
 }  // namespace lang

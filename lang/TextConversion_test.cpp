@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +34,17 @@ TEST(TextConversion, ConvertsBothWays) {
   // The input ends at its first zero.
   EXPECT_EQ(ansiToWide(std::string("ab\0cd", 5)), u"ab");
   EXPECT_EQ(wideToAnsi(std::u16string(u"ab\0cd", 5)), "ab");
+}
+
+TEST(TextConversion, ArbitraryBytesSurviveTheRoundTrip) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> byte(1, 255), length(0, 1023);
+  for (int round = 0; round < 300; ++round) {
+    std::string name;
+    for (int i = length(rng); i > 0; --i) name.push_back(static_cast<char>(byte(rng)));
+    const std::u16string wide = ansiToWide(name);  // escapes take one unit per byte at most
+    ASSERT_EQ(wideToAnsi(wide), name);
+  }
 }
 
 TEST(TextConversion, LimitIs1023UnitsBesidesTheTerminator) {
