@@ -1,0 +1,57 @@
+// The chunk container's framing and its variable-length chunk integer,
+// shared by io::ChunkInputStream and io::ChunkOutputStream.
+//
+// A chunk is a header, then a body: a 16-bit big-endian name byte count N,
+// N bytes of UTF-8 name, a 32-bit big-endian body length L (not negative),
+// then L body bytes (values and child chunks). No signature, padding,
+// terminator or checksum.
+//
+// The chunk integer stores a sign and a magnitude, least significant group
+// first: the first byte holds a "more follows" flag in bit 0, the sign in
+// bit 1 and magnitude bits 0..5 in bits 2..7; each further byte holds a
+// "more follows" flag in bit 0 and the next 7 magnitude bits in bits 1..7.
+// Magnitudes up to 2^31 - 1 take at most 5 bytes (6 + 4 * 7 = 34 bits).
+#pragma once
+
+#include <climits>
+#include <cstdint>
+
+namespace io {
+namespace chunk {
+
+// The shortest header: empty name (2 bytes of count) and the length field.
+const int kNameCountSize = 2;
+const int kLengthSize = 4;
+const int kMinHeaderSize = kNameCountSize + kLengthSize;
+
+const unsigned kMoreFlag = 0x01;
+const unsigned kNegativeFlag = 0x02;
+const int kFirstGroupBits = 6;
+const int kNextGroupBits = 7;
+const int kMaxIntegerBytes = 5;
+static_assert(kFirstGroupBits + (kMaxIntegerBytes - 1) * kNextGroupBits >= 31,
+              "five bytes hold any 31-bit magnitude");
+// The largest magnitude a chunk integer carries; -2^31 has no form.
+const uint32_t kMaxMagnitude = INT_MAX;
+
+// Encodes value (not INT_MIN) in as few bytes as its magnitude needs.
+// Returns the byte count, 1 to 5.
+inline int encodeInteger(int value, unsigned char out[kMaxIntegerBytes]) {
+    uint32_t m = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    unsigned first = (m & 0x3F) << 2;
+    if (value < 0) first |= kNegativeFlag;
+    m >>= kFirstGroupBits;
+    if (m != 0) first |= kMoreFlag;
+    out[0] = static_cast<unsigned char>(first);
+    int n = 1;
+    while (m != 0) {
+        unsigned next = (m & 0x7F) << 1;
+        m >>= kNextGroupBits;
+        if (m != 0) next |= kMoreFlag;
+        out[n++] = static_cast<unsigned char>(next);
+    }
+    return n;
+}
+
+}  // namespace chunk
+}  // namespace io

@@ -1,0 +1,100 @@
+#include "io/FileInputStream.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "io/FileNotFoundException.h"
+#include "io/Raise.h"
+#include "io/unicode_ifstream.h"
+#include "lang/TextConversion.h"
+
+namespace io {
+
+namespace {
+
+const std::ios_base::iostate kFailed = std::ios_base::failbit | std::ios_base::badbit;
+
+// Opens the stream or throws; a null stream stands for a failed wide open.
+boost::shared_ptr<std::istream> checkOpen(boost::shared_ptr<std::istream> stream, const std::string& name) {
+    if (!stream || (stream->rdstate() & kFailed))
+        detail::raise<FileNotFoundException>("Failed to open file for reading: {0}", name);
+    return stream;
+}
+
+std::ios_base::seekdir seekDir(int origin) {
+    if (origin == 0) return std::ios_base::beg;
+    if (origin == 1) return std::ios_base::cur;
+    return std::ios_base::end;
+}
+
+}  // namespace
+
+FileInputStream::FileInputStream(const std::string& path) {
+    boost::shared_ptr<std::istream> stream(new std::ifstream(path, std::ios_base::in | std::ios_base::binary));
+    m_file.reset(new FileRecord{path, checkOpen(stream, path)});
+}
+
+FileInputStream::FileInputStream(const std::u16string& widePath) {
+    // File names are byte strings here: the wide open is the open of the
+    // path's narrow (UTF-8) form.
+    std::string name = lang::wideToAnsi(widePath);
+    boost::shared_ptr<std::istream> stream;
+    if (std::FILE* cfile = std::fopen(name.c_str(), "rb"))
+        stream.reset(new unicode_ifstream(cfile, std::ios_base::binary));
+    m_file.reset(new FileRecord{name, checkOpen(stream, name)});
+}
+
+FileInputStream::~FileInputStream() = default;
+
+lang::Ptr<InputStream> FileInputStream::clone() {
+    return lang::Ptr<InputStream>(new FileInputStream(m_file->name));
+}
+
+void FileInputStream::close() { m_file->stream.reset(); }
+
+bool FileInputStream::seek(int offset, int origin) {
+    if (!m_file || !m_file->stream) return false;
+    std::istream& s = *m_file->stream;
+    // A failed seek must not leave the stream failed for every later call.
+    s.clear();
+    s.seekg(offset, seekDir(origin));
+    if (s.rdstate() & kFailed) {
+        s.clear();
+        return false;
+    }
+    return true;
+}
+
+int FileInputStream::tell() {
+    if (!m_file || !m_file->stream) return -1;
+    return static_cast<int>(static_cast<std::streamoff>(m_file->stream->tellg()));
+}
+
+int FileInputStream::read(void* dest, int size) {
+    if (!m_file || !m_file->stream || size <= 0) return 0;
+    std::istream& s = *m_file->stream;
+    if (s.rdstate() & kFailed) return 0;
+    // The buffer's sgetn is what istream::read does without the sentry; a
+    // short count means the end of the file came first.
+    std::streamsize n = s.rdbuf()->sgetn(static_cast<char*>(dest), size);
+    return static_cast<int>(n);
+}
+
+int FileInputStream::available() {
+    if (!m_file || !m_file->stream) return 0;
+    std::istream& s = *m_file->stream;
+    s.clear();
+    std::streampos p = s.tellg();
+    if (p == std::streampos(-1)) detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+    s.seekg(0, std::ios_base::end);
+    std::streampos e = s.tellg();
+    if ((s.rdstate() & kFailed) || e == std::streampos(-1))
+        detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+    s.seekg(p);
+    if (s.rdstate() & kFailed) detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+    return static_cast<int>(static_cast<std::streamoff>(e - p));
+}
+
+std::string FileInputStream::toString() const { return m_file->name; }
+
+}  // namespace io
