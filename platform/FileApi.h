@@ -106,6 +106,21 @@ struct WIN32_FIND_DATAW {
   char16_t cAlternateFileName[14];  // always empty here
 };
 
+// What GetFileInformationByHandle reports; the volume serial number and the
+// file index together name one file or directory, whatever path reaches it.
+struct BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+};
+
 // Starts a search for the entries matching pattern (a path whose last
 // component may hold wildcards) and fills *data with the first. Returns the
 // search handle, or INVALID_HANDLE_VALUE when the directory cannot be read or
@@ -140,6 +155,8 @@ BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAcce
 // not null. INVALID_FILE_SIZE on failure (check GetLastError when the size
 // may really be 0xFFFFFFFF).
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+// The attributes, times, size and identity of an open file. TRUE on success.
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 // Forces the file's written data to the disk. TRUE on success.
 BOOL FlushFileBuffers(HANDLE file);
 // Closes a handle from CreateFileW. TRUE on success.

@@ -122,6 +122,30 @@ DWORD GetFileSize(HANDLE h, DWORD* sizeHigh) {
   return static_cast<DWORD>(size);
 }
 
+BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info) {
+  File* f = fileOf(h);
+  if (f == nullptr) return FALSE;
+  struct stat st;
+  if (info == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (fstat(f->fd, &st) != 0) return failErrno();
+  info->dwFileAttributes = attributesOf(st, false);
+  info->ftCreationTime = toFileTime(st.st_mtim);
+  info->ftLastAccessTime = toFileTime(st.st_atim);
+  info->ftLastWriteTime = toFileTime(st.st_mtim);
+  const std::uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+  info->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  info->nFileSizeLow = static_cast<DWORD>(size);
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  // The device number stands for the volume; it and the inode name the file.
+  info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev ^ (std::uint64_t(st.st_dev) >> 32));
+  info->nFileIndexHigh = static_cast<DWORD>(std::uint64_t(st.st_ino) >> 32);
+  info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+  return TRUE;
+}
+
 BOOL FlushFileBuffers(HANDLE h) {
   File* f = fileOf(h);
   if (f == nullptr) return FALSE;
