@@ -1,0 +1,63 @@
+#include "util/BaseFileTraversal.h"
+
+#include <algorithm>
+
+#include "io/fs/DirectoryListing.h"
+#include "io/fs/Path.h"
+
+namespace util {
+
+BaseFileTraversal::BaseFileTraversal(const boost::shared_ptr<io::fs::BaseFileSystem>& fs)
+    : fs(fs) {}
+
+BaseFileTraversal::~BaseFileTraversal() = default;
+
+void BaseFileTraversal::traverse(const std::string& directory) {
+  m_path.clear();
+  io::fs::FileId id;
+  if (fs->getFileId(directory, id)) m_path.push_back(id);
+  traverseDirectory(directory, std::string());
+  m_path.clear();
+}
+
+void BaseFileTraversal::onFile(const std::string&, const std::string&, const io::fs::DirectoryEntry&,
+                               const std::string&) {}
+
+bool BaseFileTraversal::enterDirectory(const std::string&, const std::string&,
+                                       const io::fs::DirectoryEntry&) {
+  return true;
+}
+
+void BaseFileTraversal::onDirectoryCycle(const std::string&, const std::string&,
+                                         const io::fs::DirectoryEntry&) {}
+
+bool BaseFileTraversal::onCurrentPath(const io::fs::FileId& id) const {
+  return std::find(m_path.begin(), m_path.end(), id) != m_path.end();
+}
+
+void BaseFileTraversal::traverseDirectory(const std::string& directory,
+                                          const std::string& relativeDirectory) {
+  io::fs::DirectoryListing listing;
+  fs->listDirectory(io::fs::Path(directory, "*.*"), listing);
+  for (const io::fs::DirectoryEntry& entry : listing) {
+    if (entry.isDirectory) {
+      if (!enterDirectory(directory, relativeDirectory, entry)) continue;
+      const io::fs::Path sub(directory, entry.name);
+      io::fs::FileId id;
+      const bool known = fs->getFileId(sub, id);
+      if (known && onCurrentPath(id)) {
+        onDirectoryCycle(directory, relativeDirectory, entry);
+        continue;
+      }
+      if (known) m_path.push_back(id);
+      traverseDirectory(sub, io::fs::Path(relativeDirectory, entry.name));
+      if (known) m_path.pop_back();
+    } else {
+      const std::size_t dot = entry.name.rfind('.');
+      const std::string extension = dot == std::string::npos ? std::string() : entry.name.substr(dot + 1);
+      onFile(directory, relativeDirectory, entry, extension);
+    }
+  }
+}
+
+}  // namespace util
