@@ -7,7 +7,7 @@
 // stream in one write when the outermost open chunk ends. Values written
 // outside any chunk wait in the buffer for the next hand-over.
 //
-// The underlying stream is not owned. The InputStream-style operations
+// The underlying stream is not owned. The stream operations
 // inherited from FilterOutputStream (write, flush, toString) act on it
 // directly: write bypasses the buffer and any open chunk. Destroying the
 // stream drops chunks that were never ended and hands nothing over.
