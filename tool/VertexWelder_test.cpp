@@ -1,0 +1,215 @@
+#include "tool/VertexWelder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "tool/WeldTestModels.h"
+
+namespace {
+
+using tooltest::TestModel;
+
+// The fast weld and the plain scan give the identical remap and leave the
+// identical store (survivors bit for bit, faces re-indexed the same way).
+void expectSameWeld(const TestModel& m, VertexWelder* welder = nullptr) {
+  static std::unique_ptr<ModelStore> a(new ModelStore());
+  static std::unique_ptr<ModelStore> b(new ModelStore());
+  VertexWelder own;
+  if (!welder) welder = &own;
+  const int n = m.size();
+  tooltest::load(m, *a);
+  tooltest::load(m, *b);
+  std::vector<int32_t> expected(std::max(n, 1));
+  const int keptScan = weldVerticesByScan(*a, n, m.triangleCount(), expected.data());
+  const int keptFast = welder->weldVertices(*b, n, m.triangleCount());
+  ASSERT_EQ(keptScan, keptFast) << m.name;
+  for (int v = 0; v < n; ++v) ASSERT_EQ(expected[v], welder->remap()[v]) << m.name << " vertex " << v;
+  EXPECT_TRUE(tooltest::sameSurvivors(*a, *b, keptScan)) << m.name;
+  EXPECT_EQ(a->faces, b->faces) << m.name;
+}
+
+std::vector<int32_t> fastRemap(const TestModel& m, int* kept = nullptr) {
+  static std::unique_ptr<ModelStore> s(new ModelStore());
+  tooltest::load(m, *s);
+  VertexWelder w;
+  const int k = w.weldVertices(*s, m.size(), m.triangleCount());
+  if (kept) *kept = k;
+  return std::vector<int32_t>(w.remap(), w.remap() + m.size());
+}
+
+float floatBits(uint32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+TEST(VertexWelder, ToleranceIsTheFloatNearestTo1e5) {
+  uint32_t bits;
+  std::memcpy(&bits, &kWeldTolerance, sizeof bits);
+  EXPECT_EQ(0x3727C5ACu, bits);
+}
+
+TEST(VertexWelder, ComponentRuleIsTheFloatDifference) {
+  struct Case { float a, b; bool match; };
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const Case cases[] = {
+      {0.0f, 5e-6f, true},
+      {0.0f, 2e-5f, false},
+      {0.0f, kWeldTolerance, true},
+      {0.0f, std::nextafter(kWeldTolerance, 1.0f), false},
+      // More than the tolerance apart in real numbers, yet the float
+      // difference rounds down onto the tolerance: a match.
+      {floatBits(0x364ae457), floatBits(0xb6ea192d), true},
+      {nan, 1.0f, true},
+      {1.0f, nan, true},
+      {inf, inf, true},
+      {-inf, -inf, true},
+      {inf, -inf, false},
+      {inf, 3e38f, false},
+      {-0.0f, 0.0f, true},
+      {3.4e38f, -3.4e38f, false},  // the difference overflows to infinity
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.match, componentsMatch(c.a, c.b)) << c.a << " vs " << c.b;
+    EXPECT_EQ(c.match, componentsMatch(c.b, c.a)) << c.b << " vs " << c.a;
+  }
+}
+
+TEST(VertexWelder, MergesIntoTheFirstSurvivorOnly) {
+  struct Case { const char* name; std::vector<float> xs; std::vector<int32_t> remap; };
+  const Case cases[] = {
+      {"distinct", {0, 1, 2, 3}, {0, 1, 2, 3}},
+      {"5e-6 merges", {0, 5e-6f}, {0, 0}},
+      {"2e-5 stays", {0, 2e-5f}, {0, 1}},
+      {"not transitive", {0, 8e-6f, 1.6e-5f}, {0, 0, 1}},
+      {"lowest survivor wins", {0, 1.5e-5f, 0.8e-5f}, {0, 1, 0}},
+      {"first always survives", {7, 7, 7}, {0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    TestModel m;
+    for (float x : c.xs) m.addVertex(x, 0, 0);
+    EXPECT_EQ(c.remap, fastRemap(m)) << c.name;
+    expectSameWeld(m);
+  }
+}
+
+TEST(VertexWelder, ComparesNormalsOnlyWhenTheModelHasThem) {
+  TestModel m;
+  m.addVertex(1, 2, 3);
+  m.addVertex(1, 2, 3);
+  m.hasNormals = true;
+  m.normals = {{0, 0, 1}, {0, 1e-4f, 1}};
+  EXPECT_EQ((std::vector<int32_t>{0, 1}), fastRemap(m));
+  m.hasNormals = false;
+  EXPECT_EQ((std::vector<int32_t>{0, 0}), fastRemap(m));
+}
+
+TEST(VertexWelder, ComparesEveryLayerComponentAndInfluenceSlot) {
+  TestModel m;
+  m.addVertex(0, 0, 0);
+  m.addVertex(0, 0, 0);
+  m.addLayer(2, {0.5f, 0.25f, 0.5f, 0.25f});
+  m.addLayer(3, {1, 2, 3, 1, 2, 3.001f});
+  EXPECT_EQ((std::vector<int32_t>{0, 1}), fastRemap(m)) << "third component of layer 1";
+  m.layers[1][5] = 3;
+  EXPECT_EQ((std::vector<int32_t>{0, 0}), fastRemap(m));
+
+  m.hasSkin = true;
+  m.bones = {{1, 2, 0, 0}, {1, 3, 0, 0}};
+  m.weights = {{0.5f, 0.5f, 0, 0}, {0.5f, 0.5f, 0, 0}};
+  EXPECT_EQ((std::vector<int32_t>{0, 1}), fastRemap(m)) << "bone index of slot 1";
+  m.bones[1][1] = 2;
+  m.weights[1][1] = 0.5f + 1e-6f;
+  EXPECT_EQ((std::vector<int32_t>{0, 0}), fastRemap(m)) << "weight within tolerance";
+}
+
+TEST(VertexWelder, CompactsSurvivorsAndReindexesFaces) {
+  TestModel m;
+  m.hasNormals = true;
+  for (int i = 0; i < 6; ++i) {
+    m.addVertex(float(i % 3), 0, 0);
+    m.normals.push_back({0, 0, float(i % 3)});
+  }
+  m.addLayer(1, {10, 11, 12, 10, 11, 12});
+  m.faces = {0, 3, 3, 1, 4, 5, 2, 0, 4};
+  static std::unique_ptr<ModelStore> s(new ModelStore());
+  tooltest::load(m, *s);
+  VertexWelder w;
+  ASSERT_EQ(3, w.weldVertices(*s, 6, 3));
+  EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 1, 1, 2, 2, 0, 1}), s->faces)
+      << "a triangle whose corners merge stays, with three equal indices";
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(float(k), s->positions[k][0]);
+    EXPECT_EQ(float(k), s->normals[k][2]);
+    EXPECT_EQ(float(10 + k), s->texCoords[0][k]);
+  }
+  expectSameWeld(m);
+}
+
+TEST(VertexWelder, ReportLineIsFollowedByAnEmptyLine) {
+  std::ostringstream out;
+  printWeldReport(out, 1200, 845);
+  EXPECT_EQ("INFO - optimization 1200 -> 845\n\n", out.str());
+}
+
+TEST(VertexWelder, EmptyModelWeldsToNothing) {
+  TestModel m;
+  expectSameWeld(m);
+}
+
+// --- The differential tests: fast weld against the plain scan ---------------
+
+TEST(VertexWelderDifferential, RandomModels) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 40; ++round) {
+    const TestModel m = tooltest::randomModel(rng, round);
+    expectSameWeld(m);
+  }
+}
+
+TEST(VertexWelderDifferential, AdversarialModels) {
+  for (const TestModel& m : tooltest::adversarialModels()) expectSameWeld(m);
+}
+
+TEST(VertexWelderDifferential, CellBordersWithAPinnedGrid) {
+  // Survivors and queries placed on, just below and just above the borders
+  // of a known grid, at distances around the tolerance and the window.
+  for (double size : {1e-3, 2e-4, 0.37}) {
+    VertexWelder w;
+    w.pinGridForTesting(size, 0.0);
+    const TestModel m = tooltest::borderModel(size);
+    expectSameWeld(m, &w);
+  }
+}
+
+TEST(VertexWelderDifferential, WindowIsWiderThanTheTolerance) {
+  // These two floats lie 2.3e-13 more than the tolerance apart, yet match.
+  // With a cell border between the survivor and (query - tolerance), a
+  // window of exactly the tolerance would miss the survivor.
+  const float survivor = floatBits(0xb6ea192d), query = floatBits(0x364ae457);
+  TestModel m;
+  m.addVertex(survivor, 0.5f, 0.5f);
+  m.addVertex(query, 0.5f, 0.5f);
+  VertexWelder w;
+  w.pinGridForTesting(1.0, double(survivor) + 1e-13);
+  ASSERT_EQ(1, w.weldVertices(*std::unique_ptr<ModelStore>(tooltest::loaded(m)), 2, 0));
+  EXPECT_EQ(0, w.remap()[1]);
+}
+
+TEST(VertexWelderDifferential, RefinesTheGridOnClusteredData) {
+  // Two dense clusters far apart: the first cell size is far too coarse, so
+  // the grid must refine and still find the same survivors.
+  const TestModel m = tooltest::twoClusters(20000, 1e6f);
+  VertexWelder w;
+  expectSameWeld(m, &w);
+  EXPECT_GT(w.refinements(), 0);
+}
+
+}  // namespace
