@@ -13,6 +13,8 @@ namespace io {
 namespace {
 
 const std::ios_base::iostate kFailed = std::ios_base::failbit | std::ios_base::badbit;
+// Reads up to this size (single values) skip the buffer's general copy path.
+const int kSmallRead = 8;
 
 // Opens the stream or throws; a null stream stands for a failed wide open.
 boost::shared_ptr<std::istream> checkOpen(boost::shared_ptr<std::istream> stream, const std::string& name) {
@@ -74,10 +76,21 @@ int FileInputStream::read(void* dest, int size) {
     if (!m_file || !m_file->stream || size <= 0) return 0;
     std::istream& s = *m_file->stream;
     if (s.rdstate() & kFailed) return 0;
-    // The buffer's sgetn is what istream::read does without the sentry; a
-    // short count means the end of the file came first.
-    std::streamsize n = s.rdbuf()->sgetn(static_cast<char*>(dest), size);
-    return static_cast<int>(n);
+    // What istream::read does, without the sentry; a short count means the
+    // end of the file came first. Values of a few bytes are taken one by one
+    // from the buffer, which is inline while it holds data.
+    std::streambuf* buf = s.rdbuf();
+    if (size <= kSmallRead) {
+        char* d = static_cast<char*>(dest);
+        int n = 0;
+        for (; n < size; ++n) {
+            int c = buf->sbumpc();
+            if (c == std::char_traits<char>::eof()) break;
+            d[n] = static_cast<char>(c);
+        }
+        return n;
+    }
+    return static_cast<int>(buf->sgetn(static_cast<char*>(dest), size));
 }
 
 int FileInputStream::available() {
