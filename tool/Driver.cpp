@@ -1,0 +1,113 @@
+#include "tool/Driver.h"
+
+#include <unistd.h>
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <boost/make_shared.hpp>
+
+#include "io/fs/FilesFileSystem.h"
+#include "io/fs/Path.h"
+#include "lang/TextConversion.h"
+#include "lang/Throwable.h"
+#include "tool/SplitPath.h"
+#include "util/CollectFilesByExtensionTraversal.h"
+
+#ifndef XMDOPT_VERSION
+#define XMDOPT_VERSION "0.0.0"
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: xmdopt [PATH]\n"
+    "Checks xmd model files, merges their duplicate vertices and rewrites each in place.\n"
+    "  (no PATH)     every .xmd file under the current directory, at any depth\n"
+    "  DIRECTORY     every .xmd file under DIRECTORY, at any depth\n"
+    "  FILE.EXT      that one file, whatever its extension\n"
+    "  -h, --help    this text\n"
+    "  --version     the version\n"
+    "A file is either left as it was or replaced whole by its result.\n";
+
+// The root of the file system for the directory dir: its normalised path,
+// but "/" itself where normalising an absolute path leaves nothing.
+std::string rootOf(const std::string& dir) {
+  io::fs::Path root(dir);
+  if (root.empty() && !dir.empty() && (dir[0] == '/' || dir[0] == '\\')) return "/";
+  return root;
+}
+
+std::string currentDirectory() {
+  std::vector<char> buffer(4096);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (buffer.size() > (1u << 20)) throw std::runtime_error("Cannot read the current directory.");
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+// The whole batch; returns the exit status, throws what ends the run.
+int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
+        std::ostream& out, std::ostream& err) {
+  std::string dir, name, ext;
+  if (argc >= 2) {
+    splitPath(argv[1], dir, name, ext);
+    if (!ext.empty()) {
+      auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
+      boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
+      ModelProcessor processor(fileSystem, lang::wideToAnsi(files->getRoot()), process, out, err);
+      return processor.processFile(name + "." + ext) == ModelProcessor::kReplaceFailed ? 1 : 0;
+    }
+  } else {
+    dir = currentDirectory();
+  }
+  auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
+  boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
+  const std::string root = lang::wideToAnsi(files->getRoot());
+  util::CollectFilesByExtensionTraversal traversal(fileSystem, "xmd", true);
+  traversal.traverse("");
+  for (const std::string& skipped : traversal.getSkippedCycles())
+    err << "xmdopt: not entering " << io::fs::Path(root, skipped)
+        << ": it leads back into a directory being walked" << std::endl;
+  int status = 0;
+  const unsigned count = traversal.getFileCount();
+  for (unsigned i = 0; i < count; ++i) {
+    std::string relativePath = traversal.getFileDirectory(i);
+    if (!relativePath.empty()) relativePath += "/";
+    relativePath += traversal.getFileName(i);
+    ModelProcessor processor(fileSystem, root, process, out, err);
+    if (processor.processFile(relativePath) == ModelProcessor::kReplaceFailed) status = 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
+              std::ostream& out, std::ostream& err) {
+  if (argc >= 2) {
+    const std::string arg = argv[1];
+    if (arg == "--help" || arg == "-h") {
+      out << kUsage << std::flush;
+      return 0;
+    }
+    if (arg == "--version") {
+      out << "xmdopt " << XMDOPT_VERSION << std::endl;
+      return 0;
+    }
+  }
+  try {
+    return run(argc, argv, process, out, err);
+  } catch (const lang::Throwable& t) {
+    err << "xmdopt: " << lang::toText(t) << std::endl;
+  } catch (const std::exception& e) {
+    err << "xmdopt: " << e.what() << std::endl;
+  } catch (...) {
+    err << "xmdopt: unknown failure" << std::endl;
+  }
+  out.flush();
+  return 1;
+}

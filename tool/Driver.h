@@ -1,0 +1,25 @@
+// The batch driver: reads the one command-line argument, builds the file
+// system, finds the model files and has each processed in place.
+//
+//   xmdopt              every .xmd file under the current directory
+//   xmdopt DIR          every .xmd file under DIR, at any depth
+//   xmdopt FILE.EXT     that one file (a last component with a "." is a file)
+//   xmdopt --help | -h  usage;  xmdopt --version  the version
+//
+// Exit status: 0 when every file was processed (a file whose model failed a
+// check is kept unchanged and counts as processed); 1 when a file could not
+// be replaced by its result (the batch goes on) or a failure ended the run
+// (one line on err, the failing file left as it was).
+#ifndef XMD_TOOL_DRIVER_H_
+#define XMD_TOOL_DRIVER_H_
+
+#include <ostream>
+
+#include "tool/ModelProcessor.h"
+
+// Runs the tool on argv[1] (further arguments are ignored). Console lines go
+// to out, problems to err. Never throws.
+int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
+              std::ostream& out, std::ostream& err);
+
+#endif  // XMD_TOOL_DRIVER_H_

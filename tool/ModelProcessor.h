@@ -1,0 +1,57 @@
+// ModelProcessor: processes one model file in place. It reads the file
+// through the shared file system, writes the processed contents to a sibling
+// file (the source's name with ".result" appended), and then puts the result
+// in the source's place in one step; at no moment is the source's name
+// missing or holding part of a file. A file in which a model failed its
+// checks keeps its source byte for byte.
+//
+// The driver makes one ModelProcessor per file over its own file-system
+// pointer (shared ownership) and drops it before the next file. One thread.
+#ifndef XMD_TOOL_MODELPROCESSOR_H_
+#define XMD_TOOL_MODELPROCESSOR_H_
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "io/ChunkInputStream.h"
+#include "io/ChunkOutputStream.h"
+#include "io/fs/BaseFileSystem.h"
+
+class ModelProcessor {
+ public:
+  // Rewrites the chunk file of in into out; false when a model of it failed a
+  // check (its "ERROR - " line printed). Throws for a malformed container.
+  using StreamProcessor = std::function<bool(io::ChunkInputStream&, io::ChunkOutputStream&)>;
+
+  enum Outcome {
+    kReplaced,       // the source now holds its complete result
+    kKept,           // a model failed a check: the source is unchanged
+    kReplaceFailed,  // the result could not take the source's place (reported on err)
+  };
+
+  // root: the file system's root in narrow form, for the console lines.
+  // Lines for the user go to out ("INFO : processing"), problems to err.
+  ModelProcessor(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
+                 const std::string& root, StreamProcessor process, std::ostream& out,
+                 std::ostream& err);
+
+  // Processes the file at relativePath (relative to the file system's root,
+  // or absolute). Prints "INFO : processing" followed by the path. On a
+  // failure that ends the run (the source cannot be opened, the result
+  // cannot be created or written, the container is malformed, a path cannot
+  // be converted) the exception passes on, the source is left as it was and
+  // the ".result" file made here is removed.
+  Outcome processFile(const std::string& relativePath);
+
+ private:
+  boost::shared_ptr<io::fs::BaseFileSystem> fileSystem;
+  std::string m_root;
+  StreamProcessor m_process;
+  std::ostream& m_out;
+  std::ostream& m_err;
+};
+
+#endif  // XMD_TOOL_MODELPROCESSOR_H_
