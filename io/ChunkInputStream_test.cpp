@@ -122,6 +122,42 @@ TEST(ChunkInputStream, InvalidLengths) {
     }
 }
 
+// One field of a valid chunk corrupted at a time, and the exact failure.
+TEST(ChunkInputStream, CorruptedHeaderFields) {
+    ChunkBuilder valid;
+    valid.begin("info").integer(1000).integer(5).end();  // 10 header bytes, body A1 1E 14
+    struct Case {
+        size_t at;
+        unsigned char value;
+        std::string error;
+    } cases[] = {
+        {0, 0x80, "IOException: Invalid UTF-8 data in {0}. | n:model.xmd"},          // name count negative
+        {1, 0x50, "EOFException: Unexpected end of file in {0}. | n:model.xmd"},      // name longer than the file
+        {6, 0xFF, "IOException: Invalid chunk {2} length at {0,#} while reading {1} | #10 | n:model.xmd | t:info"},
+        {9, 0x02, "IOException: Chunk read overflow at {0,#} while reading {1} | #13 | n:model.xmd"},  // body too short
+        {9, 0x01, "IOException: Chunk read overflow at {0,#} while reading {1} | #13 | n:model.xmd"},
+        {11, 0xFF, "EOFException: Unexpected end of file in {0}. | n:model.xmd"},     // the first integer takes the second
+        {12, 0x15, "EOFException: Unexpected end of file in {0}. | n:model.xmd"},     // the last integer goes on
+        {9, 0x03, "nothing thrown"},
+    };
+    for (const Case& c : cases) {
+        Bytes poked = valid.bytes();
+        poked[c.at] = c.value;
+        io::ByteArrayInputStream src(poked, "model.xmd");
+        io::ChunkInputStream in(&src);
+        EXPECT_EQ(thrown([&] {
+                      lang::String name;
+                      int end = 0;
+                      in.beginChunk(name, end);
+                      in.readInt();
+                      in.readInt();
+                      in.endChunk(end);
+                  }),
+                  c.error)
+            << "byte " << c.at;
+    }
+}
+
 TEST(ChunkInputStream, ReadingPastTheBodyIsReportedByEndChunk) {
     ChunkBuilder b;
     b.begin("faces").integer(1).end().integer(2);

@@ -155,6 +155,23 @@ TEST(DataInputStream, PositionFollowsReadSkipAndSeek) {
     EXPECT_EQ(d.toString(), "ByteArrayInputStream");
 }
 
+// A source that claims to skip whatever it is asked to.
+class EndlessSource : public io::ByteArrayInputStream {
+public:
+    EndlessSource() : io::ByteArrayInputStream(Bytes(), "endless") {}
+    int skip(int count) override { return count; }
+};
+
+TEST(DataInputStream, ThePositionNeverWrapsAround) {
+    EndlessSource src;
+    io::DataInputStream d(&src);
+    EXPECT_EQ(d.skip(INT_MAX - 1), INT_MAX - 1);
+    EXPECT_EQ(d.skip(1), 1);
+    EXPECT_EQ(d.getPosition(), INT_MAX);
+    EXPECT_EQ(thrown([&] { d.skip(1); }), "IOException: Stream position overflow in {0}. | n:endless");
+    EXPECT_EQ(d.getPosition(), INT_MAX);
+}
+
 TEST(DataInputStream, EveryPrefixEndsInEOF) {
     Bytes full = bytes({0x12, 0x34, 0x00, 0x00, 0x00, 0x05, 0x3F, 0x80, 0x00, 0x00, 0x00, 0x03, 'x', 'y', 'z', 0x99});
     for (size_t cut = 0; cut < full.size(); ++cut) {
