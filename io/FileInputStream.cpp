@@ -1,6 +1,8 @@
 #include "io/FileInputStream.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "io/FileNotFoundException.h"
@@ -15,6 +17,19 @@ namespace {
 const std::ios_base::iostate kFailed = std::ios_base::failbit | std::ios_base::badbit;
 // Reads up to this size (single values) skip the buffer's general copy path.
 const int kSmallRead = 8;
+
+// Stores the low n bytes of v at dest, lowest first, with one store for the
+// usual value sizes.
+void storeLittleEndian(void* dest, uint64_t v, int n) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bytes are gathered lowest first");
+    switch (n) {
+        case 1: { uint8_t x = static_cast<uint8_t>(v); std::memcpy(dest, &x, 1); break; }
+        case 2: { uint16_t x = static_cast<uint16_t>(v); std::memcpy(dest, &x, 2); break; }
+        case 4: { uint32_t x = static_cast<uint32_t>(v); std::memcpy(dest, &x, 4); break; }
+        case 8: std::memcpy(dest, &v, 8); break;
+        default: std::memcpy(dest, &v, static_cast<size_t>(n));
+    }
+}
 
 // Opens the stream or throws; a null stream stands for a failed wide open.
 boost::shared_ptr<std::istream> checkOpen(boost::shared_ptr<std::istream> stream, const std::string& name) {
@@ -81,13 +96,16 @@ int FileInputStream::read(void* dest, int size) {
     // from the buffer, which is inline while it holds data.
     std::streambuf* buf = s.rdbuf();
     if (size <= kSmallRead) {
-        char* d = static_cast<char*>(dest);
+        // Gathered in a register and stored at once, so that the caller's
+        // load of the value is served from that one store.
+        uint64_t bytes = 0;
         int n = 0;
         for (; n < size; ++n) {
             int c = buf->sbumpc();
             if (c == std::char_traits<char>::eof()) break;
-            d[n] = static_cast<char>(c);
+            bytes |= static_cast<uint64_t>(static_cast<unsigned char>(c)) << (8 * n);
         }
+        storeLittleEndian(dest, bytes, n);
         return n;
     }
     return static_cast<int>(buf->sgetn(static_cast<char*>(dest), size));
