@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "io/FileNotFoundException.h"
 #include "io/Raise.h"
 #include "io/unicode_ifstream.h"
@@ -38,6 +40,13 @@ boost::shared_ptr<std::istream> checkOpen(boost::shared_ptr<std::istream> stream
     return stream;
 }
 
+// A directory opens for reading on this platform (and then reads as
+// empty); it is refused like on platforms where opening one fails.
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::ios_base::seekdir seekDir(int origin) {
     if (origin == 0) return std::ios_base::beg;
     if (origin == 1) return std::ios_base::cur;
@@ -47,7 +56,8 @@ std::ios_base::seekdir seekDir(int origin) {
 }  // namespace
 
 FileInputStream::FileInputStream(const std::string& path) {
-    boost::shared_ptr<std::istream> stream(new std::ifstream(path, std::ios_base::in | std::ios_base::binary));
+    boost::shared_ptr<std::istream> stream;
+    if (!isDirectory(path)) stream.reset(new std::ifstream(path, std::ios_base::in | std::ios_base::binary));
     m_file.reset(new FileRecord{path, checkOpen(stream, path)});
 }
 
@@ -56,8 +66,10 @@ FileInputStream::FileInputStream(const std::u16string& widePath) {
     // path's narrow (UTF-8) form.
     std::string name = lang::wideToAnsi(widePath);
     boost::shared_ptr<std::istream> stream;
-    if (std::FILE* cfile = std::fopen(name.c_str(), "rb"))
-        stream.reset(new unicode_ifstream(cfile, std::ios_base::binary));
+    if (!isDirectory(name)) {
+        if (std::FILE* cfile = std::fopen(name.c_str(), "rb"))
+            stream.reset(new unicode_ifstream(cfile, std::ios_base::binary));
+    }
     m_file.reset(new FileRecord{name, checkOpen(stream, name)});
 }
 

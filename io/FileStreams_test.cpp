@@ -96,6 +96,12 @@ TEST_F(FileStreams, OpenFailures) {
     std::string missing = dir.file("missing.bin");
     EXPECT_EQ(thrown([&] { io::FileInputStream in(missing); }),
               "FileNotFoundException: Failed to open file for reading: {0} | n:" + missing);
+    EXPECT_EQ(thrown([&] { io::FileInputStream in(dir.path()); }),
+              "FileNotFoundException: Failed to open file for reading: {0} | n:" + dir.path());
+    EXPECT_EQ(thrown([&] { io::FileInputStream in(std::u16string(dir.path().begin(), dir.path().end())); }),
+              "FileNotFoundException: Failed to open file for reading: {0} | n:" + dir.path());
+    EXPECT_EQ(thrown([&] { io::FileOutputStream out(dir.path()); }),
+              "FileNotFoundException: Failed to open file for writing: {0} | n:" + dir.path());
     std::string noDir = dir.file("no/such/dir.bin");
     EXPECT_EQ(thrown([&] { io::FileOutputStream out(noDir); }),
               "FileNotFoundException: Failed to open file for writing: {0} | n:" + noDir);
