@@ -13,6 +13,12 @@ cmake --build build -j"$jobs" --target xmdopt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -R samples/. "$work/"
-echo "== xmdopt on a copy of samples/ in $work"
-(cd "$work" && "$here/build/tool/xmdopt")
-echo "== exit status $?"
+find "$work" -type f ! -name '*.xmd' -delete
+echo "== the sample models, before:"
+(cd "$work" && find . -name '*.xmd' -printf '%P  %s bytes\n' | sort)
+echo "== xmdopt in $work"
+status=0
+(cd "$work" && "$here/build/tool/xmdopt") || status=$?
+echo "== exit status $status; the sample models, after:"
+(cd "$work" && find . -name '*.xmd' -printf '%P  %s bytes\n' | sort)
+exit "$status"

@@ -146,7 +146,12 @@ bool FilesFileSystem::replaceFile(const std::string& replaced, const std::string
                              nullptr, platform::REPLACEFILE_WRITE_THROUGH, nullptr,
                              nullptr) == platform::TRUE)
     return true;
-  reason = platform::describeError(platform::GetLastError());
+  const platform::DWORD error = platform::GetLastError();
+  reason = platform::describeError(error);
+  // A failed flush of the directory comes after the rename: the result is in
+  // place, only its new name may not have reached the disk yet.
+  if (error == platform::ERROR_WRITE_FAULT && !resolve(replacement).exists() && resolve(replaced).exists())
+    reason = "the result is in place, but its directory could not be flushed to the disk: " + reason;
   return false;
 }
 
