@@ -34,6 +34,14 @@ public:
         buffer.insert(buffer.end(), bytes, bytes + count);
     }
 
+    // Strings are encoded into scratch: refuse one too long for the string
+    // encoding here, naming the stream the user writes to.
+    void checkString(const lang::String& value) {
+        long long bytes = DataOutputStream::measureUTF(value);
+        if (bytes > DataOutputStream::kMaxUTFBytes)
+            detail::raise<IOException>("UTF-8 data of {0} bytes too long when writing {1}", bytes, out->toString());
+    }
+
     // One write of the whole buffer (also when empty), then it is emptied.
     void handOver() {
         out->write(buffer.data(), static_cast<int>(buffer.size()));
@@ -56,6 +64,7 @@ ChunkOutputStream::~ChunkOutputStream() = default;
 
 void ChunkOutputStream::beginChunk(const lang::String& name) {
     ChunkOutputStreamImpl& d = *m_impl;
+    d.checkString(name);
     d.scratch.reset();
     d.encoder.writeUTF(name);
     d.encoder.writeInt(0);  // placeholder for the body length
@@ -105,6 +114,7 @@ void ChunkOutputStream::writeFloat(float value) {
 
 void ChunkOutputStream::writeString(const lang::String& value) {
     ChunkOutputStreamImpl& d = *m_impl;
+    d.checkString(value);
     d.scratch.reset();
     d.encoder.writeUTF(value);
     d.appendScratch();

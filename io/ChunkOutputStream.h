@@ -30,7 +30,7 @@ public:
     ~ChunkOutputStream() override;
 
     // Opens a chunk inside the innermost open one (if any). Throws
-    // io::IOException as writeUTF for a name of more than 32767 UTF-8 bytes.
+    // io::IOException as writeString for a name of more than 32767 UTF-8 bytes.
     void beginChunk(const lang::String& name);
     // Closes the innermost open chunk, filling in its length; the outermost
     // one hands the buffer over to the underlying stream in one write.
@@ -43,7 +43,9 @@ public:
     // {0} out of range when writing {1}", nothing written.
     void writeInt(int value);
     void writeFloat(float value);
-    // The string encoding; too long a text throws as writeUTF, nothing written.
+    // The string encoding. Text of more than 32767 UTF-8 bytes throws
+    // io::IOException "UTF-8 data of {0} bytes too long when writing {1}"
+    // ({1} the underlying stream), nothing written.
     void writeString(const lang::String& value);
     // The bytes as they are, no length prefix.
     void writeBytes(const std::vector<unsigned char>& bytes);

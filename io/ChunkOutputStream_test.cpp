@@ -111,9 +111,9 @@ TEST(ChunkOutputStream, RefusedValuesWriteNothing) {
     EXPECT_EQ(thrown([&] { out.writeInt(INT_MIN); }),
               "IOException: Chunk integer {0} out of range when writing {1} | #-2147483648 | n:result.xmd");
     EXPECT_EQ(thrown([&] { out.writeString(lang::String(std::u16string(40000, u'x').c_str())); }),
-              "IOException: UTF-8 data of {0,#} bytes too long when writing {1} | #40000 | n:ByteArrayOutputStream");
+              "IOException: UTF-8 data of {0} bytes too long when writing {1} | #40000 | n:result.xmd");
     EXPECT_EQ(thrown([&] { out.beginChunk(lang::String(std::u16string(32768, u'n').c_str())); }),
-              "IOException: UTF-8 data of {0,#} bytes too long when writing {1} | #32768 | n:ByteArrayOutputStream");
+              "IOException: UTF-8 data of {0} bytes too long when writing {1} | #32768 | n:result.xmd");
     EXPECT_EQ(out.openChunks(), 1);
     EXPECT_EQ(out.bufferedSize(), before);
     out.writeInt(INT_MIN + 1);

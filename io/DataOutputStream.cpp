@@ -71,7 +71,7 @@ void DataOutputStream::writeFloat(float value) {
     writeInt(static_cast<int>(bits));
 }
 
-void DataOutputStream::writeUTF(const lang::String& value) {
+long long DataOutputStream::measureUTF(const lang::String& value) {
     const lang::Encoding& encoding = utf8();
     long long total = 0;
     forEachCodePoint(value, [&](uint32_t cp) {
@@ -79,8 +79,14 @@ void DataOutputStream::writeUTF(const lang::String& value) {
         std::int32_t produced = 0;
         if (encoding.encode(bytes, bytes + 4, produced, cp)) total += produced;
     });
+    return total;
+}
+
+void DataOutputStream::writeUTF(const lang::String& value) {
+    const lang::Encoding& encoding = utf8();
+    long long total = measureUTF(value);
     if (total > kMaxUTFBytes) {
-        detail::raise<IOException>("UTF-8 data of {0,#} bytes too long when writing {1}",
+        detail::raise<IOException>("UTF-8 data of {0} bytes too long when writing {1}",
                                    total, toString());
     }
     writeShort(static_cast<int>(total));

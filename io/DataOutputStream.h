@@ -26,9 +26,12 @@ public:
     // The 16-bit byte count of the text's UTF-8, then the UTF-8. A high
     // surrogate not followed by a low one is left out; a lone low surrogate
     // is written as its own value. Text whose UTF-8 passes 32767 bytes throws
-    // io::IOException "UTF-8 data of {0,#} bytes too long when writing {1}"
+    // io::IOException "UTF-8 data of {0} bytes too long when writing {1}"
     // before anything is written.
     void writeUTF(const lang::String& value);
+
+    // The byte count of the UTF-8 that writeUTF writes for value.
+    static long long measureUTF(const lang::String& value);
 };
 
 }  // namespace io

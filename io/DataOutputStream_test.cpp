@@ -88,9 +88,9 @@ TEST(DataOutputStream, WriteUTFRefusesMoreThan32767BytesBeforeWriting) {
     EXPECT_EQ(sink.all.size(), 32769u);
     sink.all.clear();
     EXPECT_EQ(thrown([&] { d.writeUTF(units(std::u16string(32768, u'x'))); }),
-              "IOException: UTF-8 data of {0,#} bytes too long when writing {1} | #32768 | n:recorder");
+              "IOException: UTF-8 data of {0} bytes too long when writing {1} | #32768 | n:recorder");
     EXPECT_EQ(thrown([&] { d.writeUTF(units(std::u16string(10923, u'\u20AC'))); }),
-              "IOException: UTF-8 data of {0,#} bytes too long when writing {1} | #32769 | n:recorder");
+              "IOException: UTF-8 data of {0} bytes too long when writing {1} | #32769 | n:recorder");
     EXPECT_TRUE(sink.all.empty());
 }
 
