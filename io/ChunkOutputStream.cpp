@@ -1,6 +1,7 @@
 #include "io/ChunkOutputStream.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "io/ByteArrayOutputStream.h"
@@ -98,18 +99,19 @@ void ChunkOutputStream::writeInt(int value) {
     ChunkOutputStreamImpl& d = *m_impl;
     if (value == INT_MIN)
         detail::raise<IOException>("Chunk integer {0} out of range when writing {1}", value, d.out->toString());
+    // Fixed-size encodings need no scratch stream: they go straight to the
+    // buffer (the same bytes the encoder would give).
     unsigned char bytes[chunk::kMaxIntegerBytes];
     int n = chunk::encodeInteger(value, bytes);
-    d.scratch.reset();
-    d.encoder.write(bytes, n);
-    d.appendScratch();
+    d.append(bytes, static_cast<size_t>(n));
 }
 
 void ChunkOutputStream::writeFloat(float value) {
-    ChunkOutputStreamImpl& d = *m_impl;
-    d.scratch.reset();
-    d.encoder.writeFloat(value);
-    d.appendScratch();
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    unsigned char bytes[4] = {static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
+                              static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits)};
+    m_impl->append(bytes, 4);
 }
 
 void ChunkOutputStream::writeString(const lang::String& value) {
