@@ -16,15 +16,15 @@
 #include "io/ChunkOutputStream.h"
 #include "io/FileInputStream.h"
 #include "io/FileOutputStream.h"
-#include "testing/ScopedTempDir.h"
+#include "testing/TempDir.h"
 
 namespace {
 
 const int kValues = 1 << 20;  // values per flat file
 const int kModels = 2000;     // "model" chunks in the tree file
 
-xmdtest::ScopedTempDir& tempDir() {
-    static xmdtest::ScopedTempDir dir;
+xmdtest::TempDir& tempDir() {
+    static xmdtest::TempDir dir;
     return dir;
 }
 
@@ -75,7 +75,7 @@ void writeTree(io::ChunkOutputStream& out) {
 typedef void (*Writer)(io::ChunkOutputStream&);
 
 std::string makeFile(const char* name, Writer writer) {
-    std::string path = tempDir().file(name);
+    std::string path = tempDir() / name;
     io::FileOutputStream file(path);
     io::ChunkOutputStream out(&file);
     writer(out);
@@ -173,7 +173,7 @@ void BM_ReadFileRaw(benchmark::State& state) {
 
 template <Writer W>
 void BM_Encode(benchmark::State& state, const std::string& (*source)()) {
-    std::string path = tempDir().file("encode.xmd");
+    std::string path = tempDir() / "encode.xmd";
     for (auto _ : state) {
         io::FileOutputStream file(path);
         io::ChunkOutputStream out(&file);
@@ -191,7 +191,7 @@ void BM_EncodeTree(benchmark::State& state) { BM_Encode<writeTree>(state, treeFi
 void BM_WriteFileRaw(benchmark::State& state) {
     std::ifstream f(integersFile(), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    std::string path = tempDir().file("raw.bin");
+    std::string path = tempDir() / "raw.bin";
     for (auto _ : state) {
         io::FileOutputStream file(path);
         file.write(bytes.data(), static_cast<int>(bytes.size()));

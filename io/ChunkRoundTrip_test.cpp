@@ -6,7 +6,7 @@
 #include "io/ChunkOutputStream.h"
 #include "io/FileInputStream.h"
 #include "io/FileOutputStream.h"
-#include "testing/ScopedTempDir.h"
+#include "testing/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -71,11 +71,11 @@ void writeScene(const std::string& path) {
 
 class ChunkRoundTrip : public ::testing::Test {
 protected:
-    xmdtest::ScopedTempDir dir;
+    xmdtest::TempDir dir;
 };
 
 TEST_F(ChunkRoundTrip, NestedTreeThroughAFile) {
-    std::string path = dir.file("scene.xmd");
+    std::string path = dir / "scene.xmd";
     writeScene(path);
 
     io::FileInputStream file(path);
@@ -104,8 +104,8 @@ TEST_F(ChunkRoundTrip, NestedTreeThroughAFile) {
 }
 
 TEST_F(ChunkRoundTrip, CopyingEveryChildVerbatimGivesTheSameFile) {
-    std::string source = dir.file("scene.xmd");
-    std::string result = dir.file("scene.xmd.result");
+    std::string source = dir / "scene.xmd";
+    std::string result = dir / "scene.xmd.result";
     writeScene(source);
     {
         io::FileInputStream inFile(source);

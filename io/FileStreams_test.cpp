@@ -2,7 +2,7 @@
 #include "io/FileOutputStream.h"
 #include "io/FilterInputStream.h"
 #include "io/IoTestSupport.h"
-#include "testing/ScopedTempDir.h"
+#include "testing/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +36,11 @@ std::vector<unsigned char> fileBytes(const std::string& path) {
 
 class FileStreams : public ::testing::Test {
 protected:
-    xmdtest::ScopedTempDir dir;
+    xmdtest::TempDir dir;
 };
 
 TEST_F(FileStreams, WriteThenReadBack) {
-    std::string path = dir.file("data.bin");
+    std::string path = dir / "data.bin";
     writeFile(path, sequence(100));
     EXPECT_EQ(fileBytes(path), sequence(100));
 
@@ -56,7 +56,7 @@ TEST_F(FileStreams, WriteThenReadBack) {
 }
 
 TEST_F(FileStreams, SkipAvailableSeekTell) {
-    std::string path = dir.file("data.bin");
+    std::string path = dir / "data.bin";
     writeFile(path, sequence(400));
     io::FileInputStream in(path);
     EXPECT_TRUE(in.seek(100, 0));
@@ -80,7 +80,7 @@ TEST_F(FileStreams, SkipAvailableSeekTell) {
 }
 
 TEST_F(FileStreams, CloneOpensAfreshAndFiltersNameTheFile) {
-    std::string path = dir.file("data.bin");
+    std::string path = dir / "data.bin";
     writeFile(path, sequence(50));
     io::FileInputStream in(path);
     in.skip(20);
@@ -93,7 +93,7 @@ TEST_F(FileStreams, CloneOpensAfreshAndFiltersNameTheFile) {
 }
 
 TEST_F(FileStreams, OpenFailures) {
-    std::string missing = dir.file("missing.bin");
+    std::string missing = dir / "missing.bin";
     EXPECT_EQ(thrown([&] { io::FileInputStream in(missing); }),
               "FileNotFoundException: Failed to open file for reading: {0} | n:" + missing);
     EXPECT_EQ(thrown([&] { io::FileInputStream in(dir.path()); }),
@@ -102,7 +102,7 @@ TEST_F(FileStreams, OpenFailures) {
               "FileNotFoundException: Failed to open file for reading: {0} | n:" + dir.path());
     EXPECT_EQ(thrown([&] { io::FileOutputStream out(dir.path()); }),
               "FileNotFoundException: Failed to open file for writing: {0} | n:" + dir.path());
-    std::string noDir = dir.file("no/such/dir.bin");
+    std::string noDir = dir / "no/such/dir.bin";
     EXPECT_EQ(thrown([&] { io::FileOutputStream out(noDir); }),
               "FileNotFoundException: Failed to open file for writing: {0} | n:" + noDir);
     EXPECT_EQ(thrown([&] { io::FileInputStream in(std::u16string(missing.begin(), missing.end())); }),
@@ -113,7 +113,7 @@ TEST_F(FileStreams, OpenFailures) {
 
 TEST_F(FileStreams, WidePathsOpenTheNarrowForm) {
     std::u16string wide = u"caf\u00E9.bin";
-    std::string narrow = dir.file("caf\xC3\xA9.bin");
+    std::string narrow = dir / "caf\xC3\xA9.bin";
     std::u16string widePath(dir.path().begin(), dir.path().end());
     widePath += u"/" + wide;
     {
@@ -135,14 +135,14 @@ TEST_F(FileStreams, WidePathsOpenTheNarrowForm) {
 }
 
 TEST_F(FileStreams, OpeningForWritingTruncates) {
-    std::string path = dir.file("data.bin");
+    std::string path = dir / "data.bin";
     writeFile(path, sequence(100));
     writeFile(path, sequence(3));
     EXPECT_EQ(fileBytes(path).size(), 3u);
 }
 
 TEST_F(FileStreams, AfterClose) {
-    std::string path = dir.file("data.bin");
+    std::string path = dir / "data.bin";
     writeFile(path, sequence(10));
     io::FileInputStream in(path);
     in.close();
@@ -154,12 +154,12 @@ TEST_F(FileStreams, AfterClose) {
     EXPECT_FALSE(in.seek(0, 0));
     EXPECT_EQ(in.toString(), path);
 
-    io::FileOutputStream out(dir.file("out.bin"));
+    io::FileOutputStream out(dir / "out.bin");
     out.write(b, 4);
     out.close();
-    EXPECT_EQ(fileBytes(dir.file("out.bin")).size(), 4u);  // close wrote the buffer out
+    EXPECT_EQ(fileBytes((dir / "out.bin")).size(), 4u);  // close wrote the buffer out
     out.flush();
-    EXPECT_EQ(thrown([&] { out.write(b, 4); }), "IOException: Failed to write to file: {0} | n:" + dir.file("out.bin"));
+    EXPECT_EQ(thrown([&] { out.write(b, 4); }), "IOException: Failed to write to file: {0} | n:" + (dir / "out.bin"));
 }
 
 TEST(FileOutputStreamFailures, WriteAndFlushOnAFullDevice) {
@@ -179,7 +179,7 @@ TEST(FileOutputStreamFailures, WriteAndFlushOnAFullDevice) {
 }
 
 TEST_F(FileStreams, AvailableOnAnUnseekableSource) {
-    std::string fifo = dir.file("pipe");
+    std::string fifo = dir / "pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     int keepOpen = open(fifo.c_str(), O_RDWR);  // a writer, so opening for reading does not block
     ASSERT_GE(keepOpen, 0);
