@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build needs and this machine
 # lacks. Runs apt-get only when something is missing. Needs root (or sudo).
+#   --fuzz  also what the fuzz build needs (clang and its libFuzzer and
+#           sanitizer runtimes)
 set -euo pipefail
 
 packages=(build-essential cmake libboost-dev libboost-serialization-dev
           libgtest-dev libgmock-dev libbenchmark-dev libmeshoptimizer-dev)
+if [ "${1:-}" = "--fuzz" ]; then
+  shift
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 packages+=("$@")
 
 missing=()

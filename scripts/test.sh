@@ -1,11 +1,33 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the whole test suite.
+# Installs what is missing, builds everything and runs the whole test suite:
+#   1. the normal build (build/), every unit test and the replay of the fuzz
+#      corpora;
+#   2. the sanitizer build (build-asan/: AddressSanitizer, UndefinedBehavior-
+#      Sanitizer, LeakSanitizer; no benchmarks), the same suite again;
+#   3. a short fuzz run of every fuzz target (scripts/fuzz.sh), by default 45 s
+#      each (XMDOPT_FUZZ_SECONDS=0 leaves it out).
+# Exits non-zero at the first failure.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
-bash scripts/deps.sh
+fuzz_seconds=${XMDOPT_FUZZ_SECONDS:-45}
+if [ "$fuzz_seconds" -gt 0 ]; then bash scripts/deps.sh --fuzz; else bash scripts/deps.sh; fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
+echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizer build (ASan, UBSan, LSan)"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXMDOPT_SANITIZE=ON \
+  -DXMDOPT_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== short fuzz run, ${fuzz_seconds}s per target"
+  bash scripts/fuzz.sh "$fuzz_seconds"
+fi
