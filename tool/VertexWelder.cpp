@@ -4,64 +4,28 @@
 #include <climits>
 #include <cstring>
 
+#include "tool/WeldSupport.h"
+
+// The grid weld. A first pass files every vertex by the cell of its position
+// in a uniform grid (cell size from the data) and counts the vertices of each
+// cell, so that each cell gets a segment with room for all its survivors.
+// The second pass goes through the vertices in order: a vertex is compared
+// with the survivors of every cell that its tolerance window reaches
+// (usually its own cell only), in ascending order, and the lowest-indexed
+// match wins exactly as in the plain scan; a vertex without a match becomes
+// the next survivor and is appended to its cell's segment.
+//
+// A survivor with a NaN position component matches anything on that axis:
+// it goes to the cell keyed by its other axes (kNanAxis on its NaN axes) and
+// to the ordered list of its NaN group, which a vertex that is NaN where the
+// group is not must walk whole. Models without NaN positions never do.
+
+using weld::copyVertex;
+using weld::positionsMatch;
+using weld::reindexFaces;
+using weld::restEqual;
+
 namespace {
-
-// Layer loops never leave the store, whatever layerCount and dimensions say.
-int layerLimit(const ModelStore& s) {
-  return std::min(std::max(s.layerCount, 0), ModelStore::kMaxLayers);
-}
-int dimensionOf(const ModelStore& s, int l) {
-  return std::min(std::max(s.layerDimensions[l], 0), ModelStore::kMaxLayerDimension);
-}
-
-bool positionsMatch(const float* a, const float* b) {
-  return componentsMatch(a[0], b[0]) && componentsMatch(a[1], b[1]) &&
-         componentsMatch(a[2], b[2]);
-}
-
-// Everything but the position: normals, texture coordinates, influences.
-bool restEqual(const ModelStore& s, int v, int k) {
-  if (s.hasNormals && !positionsMatch(s.normals[v], s.normals[k])) return false;
-  const int layers = layerLimit(s);
-  for (int l = 0; l < layers; ++l) {
-    const int d = dimensionOf(s, l);
-    const float* a = &s.texCoords[l][v * d];
-    const float* b = &s.texCoords[l][k * d];
-    for (int c = 0; c < d; ++c)
-      if (!componentsMatch(a[c], b[c])) return false;
-  }
-  if (s.hasSkin) {
-    for (int slot = 0; slot < ModelStore::kInfluenceSlots; ++slot) {
-      if (s.boneIndices[v][slot] != s.boneIndices[k][slot]) return false;
-      if (!componentsMatch(s.boneWeights[v][slot], s.boneWeights[k][slot])) return false;
-    }
-  }
-  return true;
-}
-
-// Moves vertex `from` down to survivor place `to` (to <= from).
-void copyVertex(ModelStore& s, int from, int to) {
-  if (from == to) return;
-  std::memcpy(s.positions[to], s.positions[from], sizeof s.positions[0]);
-  if (s.hasNormals) std::memcpy(s.normals[to], s.normals[from], sizeof s.normals[0]);
-  const int layers = layerLimit(s);
-  for (int l = 0; l < layers; ++l) {
-    const int d = dimensionOf(s, l);
-    float* t = s.texCoords[l];
-    std::memmove(&t[to * d], &t[from * d], sizeof(float) * d);
-  }
-  if (s.hasSkin) {
-    std::memcpy(s.boneIndices[to], s.boneIndices[from], sizeof s.boneIndices[0]);
-    std::memcpy(s.boneWeights[to], s.boneWeights[from], sizeof s.boneWeights[0]);
-    s.influenceCounts[to] = s.influenceCounts[from];
-  }
-}
-
-void reindexFaces(ModelStore& s, int triangleCount, const int32_t* remap) {
-  const size_t n = std::min(s.faces.size(), size_t(std::max(triangleCount, 0)) * 3);
-  int32_t* f = s.faces.data();
-  for (size_t i = 0; i < n; ++i) f[i] = remap[f[i]];
-}
 
 uint32_t nanMask(const float* p) {
   return (p[0] != p[0] ? 1u : 0u) | (p[1] != p[1] ? 2u : 0u) | (p[2] != p[2] ? 4u : 0u);
@@ -77,68 +41,34 @@ constexpr double kMinCellSize = 16.0 * double(kWeldTolerance);
 // vertex still finds every survivor within the window (infinities land on
 // the clamp too, beside the far finite values, which only costs compares).
 constexpr double kCellClamp = 2147483000.0;  // inside int32_t, room for +-1
-// Sample size for the grid's cell size, and the average number of
-// survivors examined per vertex above which the grid is refined.
-constexpr int kSampleSize = 1024;
-constexpr int kBlock = 256;
-constexpr int64_t kMaxVisitsPerVertex = 12;
-// The table slot of the vertex this far ahead is prefetched.
-constexpr int kLookAhead = 12;
 // Cell coordinate of a NaN axis: outside the clamped range of numbers.
 constexpr int32_t kNanAxis = INT32_MIN;
+// The fast cell test needs |x| / size below 2^36 and |q| below 2^30.
+constexpr double kFastXLimit = 68719476736.0;
+constexpr double kFastQLimit = 1073741824.0;
+// Sample size for the first cell size; the crowding (vertices sharing a
+// cell with the average vertex) above which the cells are made smaller.
+constexpr int kSampleSize = 1024;
+constexpr double kMaxCrowding = 24;
+constexpr uint32_t kCrossesBorder = 0x80000000u;
+// classify: a component is NaN, infinite or too far out for the fast test.
+constexpr uint32_t kFarOrNaN = 8;
+// How far ahead table slots and cell segments are prefetched.
+constexpr int kAhead = 8;
+
+uint64_t hashCell(const int32_t* c) {
+  uint64_t h = (uint64_t(uint32_t(c[0])) | uint64_t(uint32_t(c[1])) << 32) * 0x9E3779B97F4A7C15ull;
+  h ^= uint64_t(uint32_t(c[2])) * 0xC2B2AE3D27D4EB4Full;
+  h ^= h >> 29;
+  return h * 0xD6E8FEB86659FD93ull;
+}
 
 }  // namespace
 
-bool verticesEqual(const ModelStore& s, int v, int k) {
-  for (int c = 0; c < 3; ++c) {
-    if (!componentsMatch(s.positions[v][c], s.positions[k][c])) return false;
-    if (s.hasNormals && !componentsMatch(s.normals[v][c], s.normals[k][c])) return false;
-  }
-  const int layers = layerLimit(s);
-  for (int l = 0; l < layers; ++l) {
-    const int d = dimensionOf(s, l);
-    for (int c = 0; c < d; ++c)
-      if (!componentsMatch(s.texCoords[l][v * d + c], s.texCoords[l][k * d + c])) return false;
-  }
-  if (s.hasSkin) {
-    for (int slot = 0; slot < ModelStore::kInfluenceSlots; ++slot) {
-      if (s.boneIndices[v][slot] != s.boneIndices[k][slot]) return false;
-      if (!componentsMatch(s.boneWeights[v][slot], s.boneWeights[k][slot])) return false;
-    }
-  }
-  return true;
-}
-
-int weldVerticesByScan(ModelStore& s, int vertexCount, int triangleCount, int32_t* remap) {
-  std::vector<int32_t> own;
-  if (!remap) {
-    own.resize(std::max(vertexCount, 1));
-    remap = own.data();
-  }
-  int kept = 0;
-  for (int v = 0; v < vertexCount; ++v) {
-    int k = 0;
-    while (k < kept && !verticesEqual(s, v, k)) ++k;
-    if (k == kept) copyVertex(s, v, kept++);
-    remap[v] = k;
-  }
-  reindexFaces(s, triangleCount, remap);
-  return kept;
-}
-
-void printWeldReport(std::ostream& out, int before, int after) {
-  std::string line = "INFO - optimization " + std::to_string(before) + " -> " +
-                     std::to_string(after) + "\n";
-  out << line << "\n";
-}
-
-// ---------------------------------------------------------------------------
-// The grid. Survivors are filed by the cell of their position; a survivor
-// with a NaN position component goes to the NaN group of its axes (mask bit
-// c for axis c) and is filed by its other axes only (0 on its NaN axes).
-// Each cell and each group lists its survivors in ascending order, so walking
-// a list can stop at the first match or at the best survivor found so far.
-// The cells live in an open-addressing table keyed by (cell, mask).
+struct VertexWelder::Entry {
+  float p[3];  // the survivor's position
+  int32_t k;   // the survivor
+};
 
 VertexWelder::VertexWelder() = default;
 VertexWelder::~VertexWelder() = default;
@@ -155,108 +85,154 @@ void VertexWelder::cellKey(const float* p, int32_t* c) const {
   for (int a = 0; a < 3; ++a) c[a] = p[a] != p[a] ? kNanAxis : cellOf(p[a], a);
 }
 
-namespace {
-uint64_t hashCell(const int32_t* c) {
-  uint64_t h = (uint64_t(uint32_t(c[0])) | uint64_t(uint32_t(c[1])) << 32) * 0x9E3779B97F4A7C15ull;
-  h ^= uint64_t(uint32_t(c[2])) * 0xC2B2AE3D27D4EB4Full;
-  h ^= h >> 29;
-  return h * 0xD6E8FEB86659FD93ull;
+uint32_t VertexWelder::classify(const float* p, int32_t* c) const {
+  // The window [x - w, x + w] of an axis lies in the cell of x when x is far
+  // enough from the cell's borders. q differs from the exact values cellOf
+  // computes for x +- w by at most 2^-51 (4 |q| + 2 |x| / size) cells, below
+  // 2e-5 within the limits tested here; the margin of 1e-4 cells covers it.
+  // Inside those limits floor(q) is cellOf(x).
+  uint32_t crossing = 0;
+  for (int a = 0; a < 3; ++a) {
+    const double x = p[a];
+    const double q = (x - m_origin[a]) * m_invCellSize;
+    if (!(std::fabs(x) * m_invCellSize < kFastXLimit && std::fabs(q) < kFastQLimit)) {
+      cellKey(p, c);  // NaN, infinite or far out
+      return kFarOrNaN;
+    }
+    int32_t floorQ = static_cast<int32_t>(q);  // toward zero, then down
+    floorQ -= double(floorQ) > q ? 1 : 0;
+    const double f = q - double(floorQ);
+    if (!(f >= m_borderMargin && f + m_borderMargin < 1.0)) crossing |= 1u << a;
+    c[a] = floorQ;
+  }
+  return crossing;
 }
-}  // namespace
 
-size_t VertexWelder::probe(const int32_t* c) const {
-  // A slot holds the first survivor of its cell; the cell itself is not
-  // stored but taken from that survivor's position, which the search reads
-  // anyway (it keeps the table at four bytes a slot).
+int32_t VertexWelder::findCell(const int32_t* c, bool add, uint64_t hash) {
   const size_t wrap = m_table.size() - 1;
-  for (size_t i = hashCell(c) >> (64 - m_tableBits);; i = (i + 1) & wrap) {
-    const int32_t head = m_table[i];
-    if (head < 0) return i;
-    int32_t h[3];
-    cellKey(m_positions[head], h);
-    if (h[0] == c[0] && h[1] == c[1] && h[2] == c[2]) return i;
+  for (size_t i = hash >> (64 - m_tableBits);; i = (i + 1) & wrap) {
+    Slot& slot = m_table[i];
+    if (slot.cell < 0) {
+      if (!add) return -1;
+      // The table has at least twice as many slots as there are vertices.
+      const int32_t added = static_cast<int32_t>(m_cellFill.size());
+      slot = Slot{{c[0], c[1], c[2]}, added};
+      m_cellFill.push_back(0);
+      m_cellSlots.push_back(static_cast<uint32_t>(i));
+      return added;
+    }
+    if (slot.c[0] == c[0] && slot.c[1] == c[1] && slot.c[2] == c[2]) return slot.cell;
   }
 }
 
-void VertexWelder::prefetch(const float* p) const {
-  int32_t c[3];
-  cellKey(p, c);
-  const int32_t head = m_table[hashCell(c) >> (64 - m_tableBits)];
-  if (head >= 0) __builtin_prefetch(m_positions[head]);
-}
-
-void VertexWelder::file(size_t i, int tail, uint32_t mask, int k) {
-  m_cellNext[k] = -1;
-  if (m_table[i] < 0) {
-    // The table has at least twice as many slots as there can be cells.
-    m_table[i] = k;
-    m_used.push_back(static_cast<uint32_t>(i));
-  } else {
-    m_cellNext[tail] = k;
+void VertexWelder::listWindowCells(const float* p, int v, const int32_t* own, int32_t ownCell,
+                                   uint32_t crossing) {
+  // The cells that the window of vertex v reaches. Every cell that can hold
+  // a survivor for v exists by now: survivors come from earlier vertices.
+  if (nanMask(p)) {
+    m_vertexNear[v] = -1;  // searched group by group
+    return;
   }
-  m_groupNext[k] = -1;
-  if (m_groups & (1u << mask))
-    m_groupNext[m_groupTail[mask]] = k;
-  else
-    m_groupHead[mask] = k;
-  m_groups |= 1u << mask;
-  m_groupTail[mask] = k;
-}
-
-void VertexWelder::insert(const float* p, uint32_t mask, int k) {
+  int32_t lo[3], hi[3];
+  for (int a = 0; a < 3; ++a) {
+    if ((crossing >> a) & 1 || crossing == kFarOrNaN) {
+      lo[a] = cellOf(double(p[a]) - kWindow, a);
+      hi[a] = cellOf(double(p[a]) + kWindow, a);
+    } else {
+      lo[a] = hi[a] = own[a];
+    }
+  }
+  m_vertexNear[v] = static_cast<int32_t>(m_near.size());
+  m_near.push_back(0);
   int32_t c[3];
-  cellKey(p, c);
-  const size_t i = probe(c);
-  int tail = m_table[i];
-  if (tail >= 0)
-    while (m_cellNext[tail] >= 0) tail = m_cellNext[tail];
-  file(i, tail, mask, k);
+  for (c[0] = lo[0]; c[0] <= hi[0]; ++c[0])
+    for (c[1] = lo[1]; c[1] <= hi[1]; ++c[1])
+      for (c[2] = lo[2]; c[2] <= hi[2]; ++c[2]) {
+        const bool isOwn = c[0] == own[0] && c[1] == own[1] && c[2] == own[2];
+        const int32_t cell = isOwn ? ownCell : findCell(c, false, hashCell(c));
+        if (cell < 0) continue;
+        m_near.push_back(cell);
+        ++m_near[m_vertexNear[v]];
+      }
 }
 
-void VertexWelder::resetGrid(int vertexCount) {
+double VertexWelder::fileVertices(const ModelStore& store, int vertexCount) {
+  // Files every vertex by its cell; returns the crowding, the number of
+  // vertices that share a cell with the average vertex.
   unsigned bits = 6;
   while ((size_t(1) << bits) < size_t(vertexCount) * 2) ++bits;
-  if (bits != m_tableBits || m_table.size() != (size_t(1) << bits)) {
+  if (bits != m_tableBits) {
     m_tableBits = bits;
-    m_table.assign(size_t(1) << bits, -1);
-    m_used.clear();
+    m_table.assign(size_t(1) << bits, Slot{{0, 0, 0}, -1});
+  } else {
+    for (uint32_t i : m_cellSlots) m_table[i].cell = -1;  // only what was used
   }
-  // Empty only the slots the last weld used.
-  for (uint32_t i : m_used) m_table[i] = -1;
-  m_used.clear();
-  m_groups = 0;
-}
-
-void VertexWelder::rebuildGrid(const ModelStore& store, int keptCount) {
-  for (uint32_t i : m_used) m_table[i] = -1;
-  m_used.clear();
-  m_groups = 0;
-  for (int k = 0; k < keptCount; ++k) insert(store.positions[k], nanMask(store.positions[k]), k);
+  m_cellSlots.clear();
+  m_cellFill.clear();
+  m_near.clear();
+  // Keys are worked out kAhead vertices ahead and their table slots
+  // prefetched, so that the table's cache misses overlap.
+  struct Pending {
+    int32_t c[3];
+    uint32_t crossing;
+    uint64_t hash;
+  } pending[kAhead];
+  auto prepare = [&](int u) {
+    Pending& e = pending[u % kAhead];
+    e.crossing = classify(store.positions[u], e.c);
+    e.hash = hashCell(e.c);
+    __builtin_prefetch(&m_table[e.hash >> (64 - m_tableBits)]);
+  };
+  for (int u = 0; u < kAhead && u < vertexCount; ++u) prepare(u);
+  for (int v = 0; v < vertexCount; ++v) {
+    const Pending e = pending[v % kAhead];
+    if (v + kAhead < vertexCount) prepare(v + kAhead);
+    const int32_t cell = findCell(e.c, true, e.hash);
+    ++m_cellFill[cell];  // counts the cell's vertices for now
+    m_vertexCell[v] = uint32_t(cell) | (e.crossing ? kCrossesBorder : 0);
+    if (e.crossing) listWindowCells(store.positions[v], v, e.c, cell, e.crossing);
+  }
+  // Segments in cell order; the fill counts restart from 0.
+  const size_t cells = m_cellFill.size();
+  m_cellStart.resize(cells);
+  int32_t start = 0;
+  double crowding = 0;
+  for (size_t i = 0; i < cells; ++i) {
+    m_cellStart[i] = start;
+    start += m_cellFill[i];
+    crowding += double(m_cellFill[i]) * m_cellFill[i];
+    m_cellFill[i] = 0;
+  }
+  return crowding / vertexCount;
 }
 
 void VertexWelder::pinGridForTesting(double cellSize, double origin) {
   m_pinned = true;
-  m_cellSize = std::max(cellSize, kMinCellSize);
-  m_invCellSize = 1.0 / m_cellSize;
+  m_scanLimit = -1;
+  setCellSize(std::max(cellSize, kMinCellSize));
   for (double& o : m_origin) o = origin;
 }
 
+void VertexWelder::setCellSize(double size) {
+  m_cellSize = size;
+  m_invCellSize = 1.0 / size;
+  m_borderMargin = kWindow * m_invCellSize + 1e-4;
+}
+
 void VertexWelder::chooseGrid(const ModelStore& store, int vertexCount) {
-  if (m_pinned) return;
-  // Cell size from the density of a sample's central box (1% to 99% on every
-  // axis, so that a few far outliers do not make the cells huge).
+  // First cell size from the density of a sample's central box (1% to 99% on
+  // every axis, so that a few far outliers do not make the cells huge).
   const int samples = std::min(vertexCount, kSampleSize);
-  std::vector<double>* values = m_sample;
-  for (int c = 0; c < 3; ++c) values[c].clear();
+  for (int c = 0; c < 3; ++c) m_sample[c].clear();
   for (int i = 0; i < samples; ++i) {
     const int v = static_cast<int>(int64_t(i) * vertexCount / samples);
     for (int c = 0; c < 3; ++c)
-      if (std::isfinite(store.positions[v][c])) values[c].push_back(store.positions[v][c]);
+      if (std::isfinite(store.positions[v][c])) m_sample[c].push_back(store.positions[v][c]);
   }
   double volume = 1;
   int dims = 0;
   for (int c = 0; c < 3; ++c) {
-    std::vector<double>& a = values[c];
+    std::vector<double>& a = m_sample[c];
     m_origin[c] = 0;
     if (a.empty()) continue;
     const size_t lo = a.size() / 100, hi = a.size() - 1 - a.size() / 100;
@@ -273,31 +249,27 @@ void VertexWelder::chooseGrid(const ModelStore& store, int vertexCount) {
   double size = dims ? std::pow(volume / vertexCount, 1.0 / dims) : kMinCellSize;
   if (!(size >= kMinCellSize)) size = kMinCellSize;
   if (size > 1e30) size = 1e30;
-  m_cellSize = size;
-  m_invCellSize = 1.0 / size;
+  setCellSize(size);
 }
 
-int VertexWelder::walk(const ModelStore& store, int v, int k, const int32_t* next, int best) {
+int VertexWelder::scanCell(const ModelStore& store, int v, int32_t cell, int best) const {
   const float* p = store.positions[v];
-  for (; k >= 0 && k < best; k = next[k]) {
-    ++m_visits;
-    if (positionsMatch(p, store.positions[k]) && restEqual(store, v, k)) return k;
-  }
+  const Entry* e = &m_entries[m_cellStart[cell]];
+  const Entry* end = e + m_cellFill[cell];
+  for (; e != end && e->k < best; ++e)
+    if (positionsMatch(p, e->p) && restEqual(store, v, e->k)) return e->k;
   return best;
 }
 
-int VertexWelder::walkAll(const ModelStore& store, int v, int k, int* last) {
+int VertexWelder::walkGroup(const ModelStore& store, int v, int k, int best) const {
   const float* p = store.positions[v];
-  for (; k >= 0; k = m_cellNext[k]) {
-    ++m_visits;
+  for (; k >= 0 && k < best; k = m_groupNext[k])
     if (positionsMatch(p, store.positions[k]) && restEqual(store, v, k)) return k;
-    *last = k;
-  }
-  return INT_MAX;
+  return best;
 }
 
-int VertexWelder::searchCells(const ModelStore& store, int v, uint32_t group, int best) {
-  // Axes of the group's key: those on which its survivors are not NaN. The
+int VertexWelder::searchCells(const ModelStore& store, int v, uint32_t group, int best) const {
+  // Axes of the group's cells: those on which its survivors are not NaN. The
   // vertex itself has a number on each of them (its NaN axes lie in group).
   const float* p = store.positions[v];
   int32_t lo[3], hi[3];
@@ -313,52 +285,53 @@ int VertexWelder::searchCells(const ModelStore& store, int v, uint32_t group, in
   for (c[0] = lo[0]; c[0] <= hi[0]; ++c[0])
     for (c[1] = lo[1]; c[1] <= hi[1]; ++c[1])
       for (c[2] = lo[2]; c[2] <= hi[2]; ++c[2]) {
-        ++m_visits;
-        best = walk(store, v, m_table[probe(c)], m_cellNext.data(), best);
+        const int32_t cell = const_cast<VertexWelder*>(this)->findCell(c, false, hashCell(c));
+        if (cell >= 0) best = scanCell(store, v, cell, best);
       }
   return best;
 }
 
-int VertexWelder::search(const ModelStore& store, int v, uint32_t mask) {
-  int best = INT_MAX;
-  for (uint32_t group = 0; group < 8; ++group) {
+int VertexWelder::search(const ModelStore& store, int v, uint32_t mask, int best,
+                         bool skipFinite) const {
+  for (uint32_t group = skipFinite ? 1 : 0; group < 8; ++group) {
     if (!(m_groups & (1u << group))) continue;
     if ((mask & ~group) == 0)
       best = searchCells(store, v, group, best);
     else  // the vertex is NaN on an axis the group is filed by: walk the group
-      best = walk(store, v, m_groupHead[group], m_groupNext.data(), best);
+      best = walkGroup(store, v, m_groupHead[group], best);
   }
   return best;
 }
 
-int VertexWelder::weldOne(ModelStore& store, int v, int kept) {
-  const float* p = store.positions[v];
-  const uint32_t mask = nanMask(p);
-  if (mask == 0 && m_groups <= 1) {
-    // The common case: every survivor so far is filed by all three axes,
-    // and the vertex's window lies inside one cell: one probe serves both
-    // the search and the filing.
-    int32_t lo[3], hi[3];
-    for (int a = 0; a < 3; ++a) {
-      lo[a] = cellOf(double(p[a]) - kWindow, a);
-      hi[a] = cellOf(double(p[a]) + kWindow, a);
-    }
-    if (lo[0] == hi[0] && lo[1] == hi[1] && lo[2] == hi[2]) {
-      ++m_visits;
-      const size_t i = probe(lo);
-      int tail = -1;
-      const int k = walkAll(store, v, m_table[i], &tail);
-      if (k != INT_MAX) return k;
-      copyVertex(store, v, kept);
-      file(i, tail, 0, kept);
-      return kept;
-    }
+void VertexWelder::file(const ModelStore& store, int v, int k, uint32_t mask) {
+  const int32_t cell = int32_t(m_vertexCell[v] & ~kCrossesBorder);
+  Entry& e = m_entries[m_cellStart[cell] + m_cellFill[cell]++];
+  std::memcpy(e.p, store.positions[k], sizeof e.p);
+  e.k = k;
+  m_groupNext[k] = -1;
+  if (m_groups & (1u << mask))
+    m_groupNext[m_groupTail[mask]] = k;
+  else
+    m_groupHead[mask] = k;
+  m_groups |= 1u << mask;
+  m_groupTail[mask] = k;
+}
+
+void VertexWelder::buildGrid(const ModelStore& store, int vertexCount) {
+  if (!m_pinned) chooseGrid(store, vertexCount);
+  // Cells that hold many vertices hold many survivors, unless the vertices
+  // are copies: make them smaller while they are crowded, and stop as soon as
+  // a step barely helps (the crowd is then made of copies, which merge at
+  // the first compare, and more passes would only cost).
+  double crowding = fileVertices(store, vertexCount);
+  while (!m_pinned && crowding > kMaxCrowding && m_cellSize > kMinCellSize) {
+    const double factor = crowding > 64 * kMaxCrowding ? 8 : 2;
+    setCellSize(std::max(m_cellSize / factor, kMinCellSize));
+    const double before = crowding;
+    crowding = fileVertices(store, vertexCount);
+    ++m_refinements;
+    if (crowding > 0.75 * before) break;
   }
-  const int k = search(store, v, mask);
-  if (k != INT_MAX) return k;
-  copyVertex(store, v, kept);
-  insert(store.positions[kept], mask, kept);
-  return kept;
 }
 
 int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleCount) {
@@ -366,37 +339,57 @@ int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleC
   const size_t room = std::max(vertexCount, 1);
   if (m_remap.size() < room) {
     m_remap.resize(room);
-    m_cellNext.resize(room);
     m_groupNext.resize(room);
+    m_vertexCell.resize(room);
+    m_vertexNear.resize(room);
+    m_entries.resize(room);
   }
   m_refinements = 0;
-  m_visits = 0;
+  m_groups = 0;
   int kept = 0;
-  m_positions = store.positions;
-  if (vertexCount > 0) {
-    chooseGrid(store, vertexCount);
-    resetGrid(vertexCount);
-  }
-  int64_t blockStart = 0;
-  for (int v = 0; v < vertexCount; ++v) {
-    if (v + kLookAhead < vertexCount) prefetch(store.positions[v + kLookAhead]);
-    const int k = weldOne(store, v, kept);
+  int v = 0;
+  // While there are few survivors the plain scan is cheaper than any index
+  // (and a model made of copies of a few vertices never needs one).
+  for (; v < vertexCount && kept <= m_scanLimit; ++v) {
+    int k = 0;
+    while (k < kept && !(positionsMatch(store.positions[v], store.positions[k]) &&
+                         restEqual(store, v, k)))
+      ++k;
+    if (k == kept) copyVertex(store, v, kept++);
     m_remap[v] = k;
-    if (k == kept) ++kept;
-    if (v % kBlock == kBlock - 1) {
-      // Too many survivors examined per vertex: the cells are too coarse for
-      // this part of the model. Halve them (quarter them when far off) and
-      // file the survivors again; their lists stay in ascending order.
-      const int64_t visits = m_visits - blockStart;
-      if (!m_pinned && visits > kBlock * kMaxVisitsPerVertex && m_cellSize > kMinCellSize) {
-        const double factor = visits > 8 * kBlock * kMaxVisitsPerVertex ? 4 : 2;
-        m_cellSize = std::max(m_cellSize / factor, kMinCellSize);
-        m_invCellSize = 1.0 / m_cellSize;
-        rebuildGrid(store, kept);
-        ++m_refinements;
-      }
-      blockStart = m_visits;
+  }
+  if (v < vertexCount) {
+    // The grid files every place of the store as it stands now: places below
+    // kept hold the survivors so far, each filed by its own place; places
+    // from v on hold the vertices still to come.
+    buildGrid(store, vertexCount);
+    for (int k = 0; k < kept; ++k) file(store, k, k, nanMask(store.positions[k]));
+  }
+  for (; v < vertexCount; ++v) {
+    if (v + kAhead < vertexCount) {
+      const uint32_t ahead = m_vertexCell[v + kAhead] & ~kCrossesBorder;
+      __builtin_prefetch(&m_entries[m_cellStart[ahead]]);
     }
+    const uint32_t cell = m_vertexCell[v];
+    int k = INT_MAX;
+    uint32_t mask = 0;
+    if (!(cell & kCrossesBorder)) {
+      // The common case: the window lies in one cell.
+      k = scanCell(store, v, int32_t(cell), INT_MAX);
+    } else if (m_vertexNear[v] >= 0) {
+      const int32_t* near = &m_near[m_vertexNear[v]];
+      for (int32_t i = 1; i <= near[0]; ++i) k = scanCell(store, v, near[i], k);
+    } else {
+      mask = nanMask(store.positions[v]);
+    }
+    // Survivors with a NaN position component (rare) are searched by group.
+    if (m_groups > 1 || mask) k = search(store, v, mask, k, mask == 0);
+    if (k == INT_MAX) {
+      k = kept++;
+      copyVertex(store, v, k);
+      file(store, v, k, mask);
+    }
+    m_remap[v] = k;
   }
   reindexFaces(store, triangleCount, m_remap.data());
   return kept;

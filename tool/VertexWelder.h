@@ -70,44 +70,74 @@ class VertexWelder {
   // The remap table of the last weld: entry v is the survivor of vertex v.
   const int32_t* remap() const { return m_remap.data(); }
 
-  // How often the last weld refined its grid (for tests and benchmarks).
+  // How often the last weld made its cells smaller before welding, because
+  // they held too many vertices (for tests and benchmarks).
   int refinements() const { return m_refinements; }
 
   // Fixes the cell size (at least the smallest cell the welder uses) and the
-  // grid origin on every axis, for tests that place vertices on cell borders.
+  // grid origin on every axis, and uses the grid from the first vertex on,
+  // for tests that place vertices on cell borders.
   void pinGridForTesting(double cellSize, double origin);
+  // Uses the grid from the first vertex on (no plain scan while there are
+  // few survivors), with the cell size chosen from the data.
+  void useGridOnlyForTesting() { m_scanLimit = -1; }
 
  private:
+  struct Entry;
+
   void chooseGrid(const ModelStore& store, int vertexCount);
-  void resetGrid(int vertexCount);
-  void rebuildGrid(const ModelStore& store, int keptCount);
+  void buildGrid(const ModelStore& store, int vertexCount);
+  void setCellSize(double size);
+  double fileVertices(const ModelStore& store, int vertexCount);
   int32_t cellOf(double x, int axis) const;
   void cellKey(const float* p, int32_t* cell) const;
-  size_t probe(const int32_t* cell) const;
-  void prefetch(const float* p) const;
-  void file(size_t slot, int tail, uint32_t mask, int k);
-  void insert(const float* p, uint32_t mask, int k);
-  int weldOne(ModelStore& store, int v, int kept);
-  int search(const ModelStore& store, int v, uint32_t mask);
-  int searchCells(const ModelStore& store, int v, uint32_t group, int best);
-  int walk(const ModelStore& store, int v, int k, const int32_t* next, int best);
-  int walkAll(const ModelStore& store, int v, int k, int* last);
+  uint32_t classify(const float* p, int32_t* cell) const;
+  int32_t findCell(const int32_t* cell, bool add, uint64_t hash);
+  int scanCell(const ModelStore& store, int v, int32_t cell, int best) const;
+  int search(const ModelStore& store, int v, uint32_t mask, int best, bool skipFinite) const;
+  void listWindowCells(const float* p, int v, const int32_t* own, int32_t ownCell,
+                       uint32_t crossing);
+  int searchCells(const ModelStore& store, int v, uint32_t group, int best) const;
+  int walkGroup(const ModelStore& store, int v, int k, int best) const;
+  void file(const ModelStore& store, int v, int k, uint32_t mask);
 
-  std::vector<int32_t> m_remap;
-  std::vector<int32_t> m_cellNext;   // per survivor: next survivor of its cell
-  std::vector<int32_t> m_groupNext;  // per survivor: next survivor of its NaN group
-  std::vector<int32_t> m_table;      // open addressing: first survivor of a cell, -1 empty
-  const float (*m_positions)[3] = nullptr;  // the store's positions during a weld
-  std::vector<uint32_t> m_used;      // slots holding a cell
-  std::vector<double> m_sample[3];   // per axis: the sample's finite values
-  uint32_t m_groups = 0;             // bit m set: NaN group m holds survivors
+  // Every cell that holds a vertex, found through an open-addressing table.
+  struct Slot {
+    int32_t c[3];  // the cell's coordinates
+    int32_t cell;  // its index, -1 for an empty slot
+  };
+  std::vector<Slot> m_table;         // 2^m_tableBits slots
+  std::vector<uint32_t> m_cellSlots; // per cell: its slot in the table
+  unsigned m_tableBits = 0;
+  std::vector<int32_t> m_cellStart;  // per cell: first entry of its segment
+  std::vector<int32_t> m_cellFill;   // per cell: survivors filed so far
+  // Per vertex: its cell, with the top bit set when its tolerance window
+  // crosses a cell border (or it has a NaN or far-out component).
+  std::vector<uint32_t> m_vertexCell;
+  // Per vertex whose window crosses a border: where in m_near its list of
+  // window cells begins (a count, then the cells), or -1 for a NaN vertex.
+  std::vector<int32_t> m_vertexNear;
+  std::vector<int32_t> m_near;
+  // The survivors, cell by cell, each cell's in ascending order; a cell's
+  // segment has room for every vertex of the cell.
+  std::vector<Entry> m_entries;
+  // Survivors with a NaN position component, by NaN axes (group m: bit a
+  // set for a NaN on axis a), each group in ascending order.
+  std::vector<int32_t> m_groupNext;
+  uint32_t m_groups = 0;             // bit m set: group m holds survivors
   int32_t m_groupHead[8];
   int32_t m_groupTail[8];
-  unsigned m_tableBits = 0;
+
+  std::vector<int32_t> m_remap;
+  std::vector<double> m_sample[3];   // per axis: the sample's finite values
   double m_origin[3] = {0, 0, 0};
   double m_cellSize = 1;
   double m_invCellSize = 1;
-  int64_t m_visits = 0;
+  double m_borderMargin = 0;         // in cells: window plus rounding room
   bool m_pinned = false;
+  // Survivors up to which the plain scan runs: about the cost of one grid
+  // search in compares.
+  static constexpr int kScanSurvivors = 24;
+  int m_scanLimit = kScanSurvivors;
   int m_refinements = 0;
 };
