@@ -5,6 +5,7 @@
 // n-th float of the storage.
 #pragma once
 
+#include <boost/serialization/tracking.hpp>
 #include <boost/serialization/version.hpp>
 
 #include "math/FloatArchive.h"
@@ -48,3 +49,6 @@ struct Matrix4x4 {
 }  // namespace math
 
 BOOST_CLASS_VERSION(math::Matrix4x4, 0)
+// Values are never archived through pointers; not tracking them keeps a
+// temporary written from a reused address from turning into a reference.
+BOOST_CLASS_TRACKING(math::Matrix4x4, boost::serialization::track_never)

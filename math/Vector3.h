@@ -2,6 +2,7 @@
 // A plain value; archived as "g.x", "g.y", "g.z" (the element names hold a dot).
 #pragma once
 
+#include <boost/serialization/tracking.hpp>
 #include <boost/serialization/version.hpp>
 
 #include "math/FloatArchive.h"
@@ -31,3 +32,6 @@ struct Vector3 {
 }  // namespace math
 
 BOOST_CLASS_VERSION(math::Vector3, 0)
+// Values are never archived through pointers; not tracking them keeps a
+// temporary written from a reused address from turning into a reference.
+BOOST_CLASS_TRACKING(math::Vector3, boost::serialization::track_never)

@@ -12,12 +12,19 @@
 #include <boost/archive/xml_iarchive.hpp>
 #include <boost/archive/xml_oarchive.hpp>
 #include <boost/serialization/singleton.hpp>
+#include <boost/serialization/void_cast.hpp>
 
 #include "anim/CombinedInterpolator.h"
 #include "math/Matrix4x4.h"
 #include "math/Vector3.h"
 #include "pix/Colorf.h"
+#include "sg/Camera.h"
 #include "sg/Effect.h"
+#include "sg/Light.h"
+#include "sg/Node.h"
+#include "sg/Scene.h"
+#include "sg/SceneStatics.h"
+#include "sg/SpotLight.h"
 #include "sg/ViewFrustum.h"
 #include "sgu/DownScalerMemoryFitItem.h"
 #include "sgu/EffectManager.h"
@@ -38,6 +45,18 @@ void registerValue() {
 
 struct Registrations {
   Registrations() {
+    registerValue<sg::Node>();
+    registerValue<lang::Ptr<sg::Node>>();
+    singleton<boost::archive::detail::pointer_oserializer<xml_oarchive, sg::Node>>::
+        get_const_instance();
+    singleton<boost::archive::detail::pointer_iserializer<xml_iarchive, sg::Node>>::
+        get_const_instance();
+    registerValue<sg::Light>();
+    boost::serialization::void_cast_register<sg::Camera, sg::Node>();
+    boost::serialization::void_cast_register<sg::Light, sg::Node>();
+    boost::serialization::void_cast_register<sg::Scene, sg::Node>();
+    boost::serialization::void_cast_register<sg::SpotLight, sg::Light>();
+
     registerValue<math::Matrix4x4>();
     registerValue<math::Vector3>();
     registerValue<pix::Colorf>();
@@ -55,5 +74,40 @@ struct Registrations {
 
 const Registrations registrations;
 
+}  // namespace
+
+util::Vector<lang::Ptr<NodeList>>& staticNodeLists() {
+  static util::Vector<lang::Ptr<NodeList>> v;
+  return v;
+}
+util::Vector<Light*>& staticLights() {
+  static util::Vector<Light*> v;
+  return v;
+}
+util::Vector<math::Matrix4x4>& staticMatrices() {
+  static util::Vector<math::Matrix4x4> v;
+  return v;
+}
+util::Vector<math::Vector3>& staticVectors() {
+  static util::Vector<math::Vector3> v;
+  return v;
+}
+ContextObjectList& staticContextObjects() {
+  static ContextObjectList list;
+  return list;
+}
+
+namespace {
+// The static objects are made at program start, like the registrations.
+struct MakeStatics {
+  MakeStatics() {
+    staticNodeLists();
+    staticLights();
+    staticMatrices();
+    staticVectors();
+    staticContextObjects();
+  }
+};
+const MakeStatics makeStatics;
 }  // namespace
 }  // namespace sg
