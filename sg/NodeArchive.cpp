@@ -83,9 +83,11 @@ void loadPointerIntoLink(xml_iarchive& ar, const char* name, lang::Ptr<Node>& li
   Node* raw = nullptr;
   ar >> make_nvp(name, raw);
   session.checkResolved(raw, true);
-  link = lang::Ptr<Node>(raw);
   session.linked(raw);
   scope.done();
+  // Set last: a failed read leaves the link as it was. The session's share
+  // keeps the node alive until the scope ends.
+  link = lang::Ptr<Node>(raw);
 }
 
 void loadBackPointer(xml_iarchive& ar, const char* name, Node*& pointer) {
@@ -149,6 +151,7 @@ void serialize(Archive& ar, Node& node, const unsigned int version) {
 template <class Archive>
 void serialize(Archive& ar, lang::Ptr<Node>& link, const unsigned int /*version*/) {
   if constexpr (Archive::is_saving::value) {
+    NodeWriteScope scope(ar);  // counts like the reader's bracket of a link
     Node* const raw = link.get();
     ar << make_nvp("lang_ptr", raw);
   } else {

@@ -9,6 +9,7 @@
 #include <boost/archive/xml_oarchive.hpp>
 #include <boost/serialization/nvp.hpp>
 
+#include "sg/ArchiveText.h"
 #include "sg/testing/XmlTree.h"
 
 namespace sgtest {
@@ -16,20 +17,13 @@ namespace sgtest {
 // The archive text of `obj` written as the element `name`.
 template <class T>
 std::string saveXml(const char* name, const T& obj) {
-  std::ostringstream os;
-  {
-    boost::archive::xml_oarchive oa(os);
-    oa << boost::serialization::make_nvp(name, obj);
-  }
-  return os.str();
+  return sg::saveArchiveText(name, obj);
 }
 
 // Reads the element `name` of `xml` into `obj`; throws what the archive throws.
 template <class T>
 void loadXml(const std::string& xml, const char* name, T& obj) {
-  std::istringstream is(xml);
-  boost::archive::xml_iarchive ia(is);
-  ia >> boost::serialization::make_nvp(name, obj);
+  sg::loadArchiveText(xml, name, obj);
 }
 
 // The element `name` of the archive text `xml`.

@@ -1,0 +1,242 @@
+// Malformed and hostile archives: every one fails with the archive library's
+// exception, crashes nothing, and frees every node the failed read made (the
+// sanitizer build checks the last two).
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "anim/CombinedInterpolator.h"
+#include "sg/Light.h"
+#include "sg/Node.h"
+#include "sg/NodeLoadSession.h"
+#include "sg/testing/ArchiveIo.h"
+#include "sg/testing/NodeTrees.h"
+
+using boost::archive::archive_exception;
+
+namespace {
+
+// Replaces the first occurrence of `from` (which must exist) after `after`.
+std::string replaceFirst(std::string s, const std::string& from, const std::string& to,
+                         const std::string& after = "") {
+  size_t start = after.empty() ? 0 : s.find(after);
+  size_t at = s.find(from, start == std::string::npos ? 0 : start);
+  if (at == std::string::npos) throw std::runtime_error("fixture text not found: " + from);
+  return s.replace(at, from.size(), to);
+}
+
+TEST(MalformedArchive, EveryPrefixOfATreeFailsCleanly) {
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  const std::string xml = sgtest::saveXml("root", tree);
+  size_t loaded = 0;
+  for (size_t n = 0; n < xml.size(); ++n) {
+    lang::Ptr<sg::Node> root;
+    try {
+      sgtest::loadXml(xml.substr(0, n), "root", root);
+      // Only a prefix holding the whole element can read.
+      EXPECT_EQ(sgtest::diffTrees(tree.get(), root.get()), "") << n;
+      ++loaded;
+    } catch (const archive_exception&) {
+      // A failed read leaves the link unset, unless only the closing tags
+      // after the whole element were missing.
+      if (root) {
+        EXPECT_EQ(sgtest::diffTrees(tree.get(), root.get()), "") << n;
+      }
+    }
+  }
+  EXPECT_LT(loaded, 64u);
+}
+
+TEST(MalformedArchive, EveryPrefixOfALightFailsCleanly) {
+  sg::Light light;
+  light.m_intensity = 3;
+  const std::string xml = sgtest::saveXml("light", light);
+  for (size_t n = 0; n < xml.size(); n += 3) {
+    sg::Light back;
+    try {
+      sgtest::loadXml(xml.substr(0, n), "light", back);
+    } catch (const archive_exception&) {
+    }
+  }
+}
+
+struct Corruption {
+  const char* what;
+  const char* from;   // text of the good archive ...
+  const char* to;     // ... replaced by this
+  const char* after;  // search for `from` after this text (or from the start)
+  archive_exception::exception_code code;
+};
+
+// The good archive: the tree of sgtest::makeTree(), objects _0 (node 1),
+// _1 (node 2), _2 (node 4), _3 (node 3).
+const Corruption kTreeCorruptions[] = {
+    {"end tag mismatch", "</m_id>", "</m_idx>", "", archive_exception::other_exception},
+    {"end tag renamed", "</m_flags>", "</m_flag>", "", archive_exception::other_exception},
+    {"number is not a number", "<m_id>2</m_id>", "<m_id>two</m_id>", "",
+     archive_exception::input_stream_error},
+    {"node links to itself as its child", "<lang_ptr class_id=\"-1\"></lang_ptr>",
+     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_2\"></lang_ptr>",
+     "<m_id>4</m_id>", archive_exception::pointer_conflict},
+    {"node links to its parent as its next sibling", "<lang_ptr class_id=\"-1\"></lang_ptr>",
+     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_1\"></lang_ptr>",
+     "<m_id>4</m_id>", archive_exception::pointer_conflict},
+    {"grandchild links to the root (a ring)", "<lang_ptr class_id=\"-1\"></lang_ptr>",
+     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_0\"></lang_ptr>",
+     "<m_id>4</m_id>", archive_exception::pointer_conflict},
+    {"pointer to an unknown class", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"9\">",
+     "", archive_exception::unregistered_class},
+};
+
+TEST(MalformedArchive, CorruptedTreesFailWithTheArchiveException) {
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  const std::string good = sgtest::saveXml("root", tree);
+  for (const Corruption& c : kTreeCorruptions) {
+    std::string bad = replaceFirst(good, c.from, c.to, c.after);
+    lang::Ptr<sg::Node> root;
+    try {
+      sgtest::loadXml(bad, "root", root);
+      ADD_FAILURE() << c.what << ": read";
+    } catch (const archive_exception& e) {
+      if (c.code != archive_exception::other_exception) {
+        EXPECT_EQ(e.code, c.code) << c.what << ": " << e.what();
+      }
+    }
+    EXPECT_FALSE(root) << c.what;
+  }
+}
+TEST(MalformedArchive, TagMismatchIsReportedByTheLibrary) {
+  lang::Ptr<sg::Node> n = sgtest::makeNode(1);
+  std::string bad = replaceFirst(sgtest::saveXml("root", n), "</m_localTransform>", "</m_x>");
+  lang::Ptr<sg::Node> root;
+  try {
+    sgtest::loadXml(bad, "root", root);
+    FAIL() << "read";
+  } catch (const archive_exception& e) {
+    EXPECT_NE(std::string(e.what()).find("XML start/end tag mismatch"), std::string::npos)
+        << e.what();
+  }
+}
+
+TEST(MalformedArchive, LinkToANodeReadByValueIsRefused) {
+  // The light's own node part (object _0) is not on the heap: a link taking
+  // a share of it would later delete it.
+  sg::Light light;
+  const std::string good = sgtest::saveXml("light", light);
+  std::string bad = replaceFirst(good, "<lang_ptr class_id=\"-1\"></lang_ptr>",
+                                 "<lang_ptr class_id_reference=\"1\" "
+                                 "object_id_reference=\"_0\"></lang_ptr>");
+  sg::Light back;
+  try {
+    sgtest::loadXml(bad, "light", back);
+    FAIL() << "read";
+  } catch (const archive_exception& e) {
+    EXPECT_EQ(e.code, archive_exception::pointer_conflict) << e.what();
+  }
+  EXPECT_FALSE(back.m_child);
+}
+
+TEST(MalformedArchive, FailedReadUnlinksThePartlyReadNode) {
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  std::string bad = replaceFirst(sgtest::saveXml("root", tree), "</m_flags>", "</m_flagz>",
+                                 "<m_id>3</m_id>");
+  // Read node 1 by value from its link's pointer element: node 2's subtree
+  // is complete when node 3 fails.
+  std::istringstream is(bad);
+  boost::archive::xml_iarchive ia(is);
+  lang::Ptr<sg::Node> root;
+  EXPECT_THROW(ia >> boost::serialization::make_nvp("root", root), archive_exception);
+  EXPECT_FALSE(root);
+}
+
+TEST(MalformedArchive, HugeCollectionCountReservesNothing) {
+  anim::CombinedInterpolator<float> curve;
+  curve.m_keys.push_back({1, 2, 0, 0, anim::KEY_LINEAR});
+  const std::string good = sgtest::saveXml("c", curve);
+  for (const char* count : {"4000000000", "18446744073709551615", "99999999999999999999999"}) {
+    std::string bad = replaceFirst(good, "<count>1</count>",
+                                   std::string("<count>") + count + "</count>");
+    anim::CombinedInterpolator<float> back;
+    EXPECT_THROW(sgtest::loadXml(bad, "c", back), archive_exception) << count;
+    EXPECT_LE(back.m_keys.size(), 1u);
+  }
+}
+
+// The archive of a list of `count` siblings under no parent, made as text.
+std::string siblingChain(int count) {
+  std::string identity;
+  for (int i = 0; i < 16; ++i) {
+    std::string g = "g" + std::to_string(i / 4) + std::to_string(i % 4);
+    identity += "<" + g + ">" + ((i % 5 == 0) ? "1" : "0") + "</" + g + ">";
+  }
+  // Node k opens inside node k - 1's "m_next"; the closings come in reverse.
+  std::string opens, closes;
+  std::vector<std::string> closing(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    std::string head = k == 0 ? "<lang_ptr class_id=\"1\" tracking_level=\"1\" version=\"1\" "
+                                "object_id=\"_0\">"
+                              : "<lang_ptr class_id_reference=\"1\" object_id=\"_" +
+                                    std::to_string(k) + "\">";
+    std::string matrixInfo = k == 0 ? " class_id=\"2\" tracking_level=\"0\" version=\"0\"" : "";
+    std::string previous = k == 0 ? "<m_previous class_id=\"-1\"></m_previous>"
+                                  : "<m_previous class_id_reference=\"1\" object_id_reference=\"_" +
+                                        std::to_string(k - 1) + "\"></m_previous>";
+    opens += head + "<m_id>" + std::to_string(k) + "</m_id><m_localTransform" + matrixInfo + ">" +
+             identity + "</m_localTransform><m_worldTransform>" + identity +
+             "</m_worldTransform><m_worldTransformInverse>" + identity +
+             "</m_worldTransformInverse><m_parent class_id=\"-1\"></m_parent><m_child>"
+             "<lang_ptr class_id=\"-1\"></lang_ptr></m_child><m_next>";
+    closing[static_cast<size_t>(k)] =
+        "</m_next>" + previous +
+        "<m_primaryCellID>0</m_primaryCellID><m_secondaryCellID>0</m_secondaryCellID>"
+        "<m_flags>0</m_flags></lang_ptr>";
+  }
+  for (int k = count - 1; k >= 0; --k) closes += closing[static_cast<size_t>(k)];
+  std::string tail = opens + "<lang_ptr class_id=\"-1\"></lang_ptr>" + closes;
+  return sgtest::archiveText("<root class_id=\"0\" tracking_level=\"0\" version=\"0\">" + tail +
+                             "</root>");
+}
+
+int chainLength(const sg::Node* n) {
+  int k = 0;
+  for (; n; n = n->m_next.get()) ++k;
+  return k;
+}
+
+// Accepts and discards everything written to it.
+class DiscardBuf : public std::streambuf {
+ protected:
+  int overflow(int c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+TEST(MalformedArchive, NestingIsBoundedOnBothSides) {
+  // Each sibling nests inside the one before it (a node and its link count
+  // two levels).
+  const int fits = sg::detail::kMaxNodeNesting / 2 - 1;
+  lang::Ptr<sg::Node> root;
+  sgtest::loadXml(siblingChain(fits), "root", root);
+  ASSERT_EQ(chainLength(root.get()), fits);
+
+  lang::Ptr<sg::Node> deep;
+  EXPECT_THROW(sgtest::loadXml(siblingChain(fits + 2), "root", deep), archive_exception);
+  EXPECT_FALSE(deep);
+
+  sg::Node* last = root.get();
+  while (last->m_next) last = last->m_next.get();
+  lang::Ptr<sg::Node> extra = sgtest::makeNode(11);
+  extra->m_previous = last;
+  last->m_next = extra;
+  DiscardBuf discard;
+  std::ostream out(&discard);
+  try {
+    boost::archive::xml_oarchive oa(out);
+    oa << boost::serialization::make_nvp("root", root);
+    ADD_FAILURE() << "wrote";
+  } catch (const archive_exception& e) {
+    EXPECT_EQ(e.code, archive_exception::other_exception) << e.what();
+  }
+}
+
+}  // namespace
