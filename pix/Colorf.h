@@ -2,6 +2,7 @@
 // A plain value; archived as "red", "green", "blue", "alpha".
 #pragma once
 
+#include <boost/serialization/tracking.hpp>
 #include <boost/serialization/version.hpp>
 
 #include "math/FloatArchive.h"
@@ -35,3 +36,6 @@ struct Colorf {
 }  // namespace pix
 
 BOOST_CLASS_VERSION(pix::Colorf, 0)
+// Values are never archived through pointers; not tracking them keeps a
+// temporary written from a reused address from turning into a reference.
+BOOST_CLASS_TRACKING(pix::Colorf, boost::serialization::track_never)
