@@ -91,7 +91,9 @@ TEST(NodeArchive, NodeReachedTwiceIsWrittenOnceThenReferred) {
 // The version 0 form of a tree: the node class at version 0 and, in place of
 // the two link wrappers, two plain pointers named "node". When a dropped
 // wrapper introduced the link class, the later class ids move down by one.
-std::string toVersion0(const std::string& v1) {
+// With `rootIsLink` the archive's top element is a node link whose
+// "lang_ptr" stays.
+std::string toVersion0(const std::string& v1, bool rootIsLink) {
   std::istringstream in(v1);
   std::string line, out;
   int droppedClass = -1;
@@ -104,7 +106,7 @@ std::string toVersion0(const std::string& v1) {
       if (c != std::string::npos) droppedClass = std::stoi(t.substr(c + 10));
       continue;
     }
-    if (line.compare(0, 2, "\t\t") == 0) {
+    if (!rootIsLink || line.compare(0, 2, "\t\t") == 0) {
       for (size_t p; (p = line.find("lang_ptr")) != std::string::npos;) line.replace(p, 8, "node");
     }
     size_t v = line.find("tracking_level=\"1\" version=\"1\"");
@@ -123,7 +125,7 @@ std::string toVersion0(const std::string& v1) {
 
 TEST(NodeArchive, Version0FormReadsIntoTheSameTree) {
   lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  std::string v0 = toVersion0(sgtest::saveXml("root", tree));
+  std::string v0 = toVersion0(sgtest::saveXml("root", tree), true);
   XmlElement node = sgtest::elementOf(v0, "root")["lang_ptr"];
   ASSERT_EQ(node.attr("version"), "0");
   ASSERT_EQ(node.childNames(),
@@ -163,7 +165,7 @@ TEST(NodeArchive, OwnLoadReadsVersion0) {
     boost::archive::xml_oarchive oa(os);
     tree->save(oa);
   }
-  std::string v0 = toVersion0(os.str());
+  std::string v0 = toVersion0(os.str(), false);
   size_t v = v0.find("<version>1</version>");
   ASSERT_NE(v, std::string::npos);
   v0.replace(v, 20, "<version>0</version>");
