@@ -85,6 +85,8 @@ const Corruption kTreeCorruptions[] = {
     {"grandchild links to the root (a ring)", "<lang_ptr class_id=\"-1\"></lang_ptr>",
      "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_0\"></lang_ptr>",
      "<m_id>4</m_id>", archive_exception::pointer_conflict},
+    {"negative class id", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"-7\">", "",
+     archive_exception::unregistered_class},
     {"pointer to an unknown class", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"9\">",
      "", archive_exception::unregistered_class},
 };

@@ -19,6 +19,12 @@
 // windup through the dynamic linker, so this definition, in the executable,
 // is the one it calls.
 //
+// Class ids (load_override of class_id_type). The reader uses the class id of
+// a pointer element as an index into its table of classes and tests only that
+// it is not too large; a negative id other than the null pointer's -1 reads
+// before the table and crashes. Here such an id fails as the library fails
+// for an unknown class ("unregistered class").
+//
 // Built into xmd_sg_registrations, whose objects every executable that links
 // xmd_sg contains, so every caller of the reader gets these definitions.
 #include <cstring>
@@ -45,6 +51,15 @@ void basic_xml_iarchive<xml_iarchive>::load_end(const char* name) {
     boost::serialization::throw_exception(
         xml_archive_exception(xml_archive_exception::xml_archive_tag_mismatch, name));
   }
+}
+
+template <>
+void basic_xml_iarchive<xml_iarchive>::load_override(class_id_type& t) {
+  const int id = this->This()->gimpl->rv.class_id;
+  if (id < -1) {
+    boost::serialization::throw_exception(archive_exception(archive_exception::unregistered_class));
+  }
+  t = class_id_type(id);
 }
 
 // Called by the archive's destructor only, when no exception is in flight.
