@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "lang/String.h"
+
 
 struct ModelStore {
   static constexpr int kMaxVertices = 65534;
@@ -48,6 +50,8 @@ struct ModelStore {
   float boneWeights[kVertexEntries][kInfluenceSlots];
   // Per vertex, the number of influences kept in its slots (0 to 4).
   uint8_t influenceCounts[kVertexEntries];
+
+  lang::String boneNames[kMaxBones];  // bone names in bone order
 
   bool hasNormals;  // the model had a "vertexnormalsf" subchunk
   bool hasSkin;     // the model had a "skin" subchunk

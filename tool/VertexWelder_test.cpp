@@ -9,38 +9,14 @@
 #include <random>
 #include <sstream>
 
+#include "tool/WeldCheck.h"
 #include "tool/WeldTestModels.h"
 
 namespace {
 
 using tooltest::TestModel;
-
-// The fast weld and the plain scan give the identical remap and leave the
-// identical store (survivors bit for bit, faces re-indexed the same way).
-void expectSameWeldWith(const TestModel& m, VertexWelder& welder) {
-  static std::unique_ptr<ModelStore> a(new ModelStore());
-  static std::unique_ptr<ModelStore> b(new ModelStore());
-  const int n = m.size();
-  tooltest::load(m, *a);
-  tooltest::load(m, *b);
-  std::vector<int32_t> expected(std::max(n, 1));
-  const int keptScan = weldVerticesByScan(*a, n, m.triangleCount(), expected.data());
-  const int keptFast = welder.weldVertices(*b, n, m.triangleCount());
-  ASSERT_EQ(keptScan, keptFast) << m.name;
-  for (int v = 0; v < n; ++v) ASSERT_EQ(expected[v], welder.remap()[v]) << m.name << " vertex " << v;
-  EXPECT_TRUE(tooltest::sameSurvivors(*a, *b, keptScan)) << m.name;
-  EXPECT_EQ(a->faces, b->faces) << m.name;
-}
-
-// Both as the welder runs (plain scan while survivors are few) and with the
-// grid from the first vertex on.
-void expectSameWeld(const TestModel& m) {
-  VertexWelder hybrid;
-  expectSameWeldWith(m, hybrid);
-  VertexWelder gridOnly;
-  gridOnly.useGridOnlyForTesting();
-  expectSameWeldWith(m, gridOnly);
-}
+using tooltest::expectSameWeld;
+using tooltest::expectSameWeldWith;
 
 std::vector<int32_t> fastRemap(const TestModel& m, int* kept = nullptr) {
   static std::unique_ptr<ModelStore> s(new ModelStore());
