@@ -176,6 +176,19 @@ TEST(NodeArchive, OwnLoadReadsVersion0) {
   EXPECT_EQ(sgtest::diffTrees(tree.get(), &back), "");
 }
 
+TEST(NodeArchive, OwnLoadRefusesANegativeVersion) {
+  std::string xml = sgtest::archiveText("<version>-1</version>");
+  std::istringstream is(xml);
+  boost::archive::xml_iarchive ia(is);
+  sg::Node n;
+  try {
+    n.load(ia);
+    FAIL() << "read";
+  } catch (const boost::archive::archive_exception& e) {
+    EXPECT_EQ(e.code, boost::archive::archive_exception::unsupported_class_version);
+  }
+}
+
 TEST(NodeArchive, TypeIdIsTheFirstOfTheRegistry) {
   EXPECT_EQ(sg::Node().getTypeId(), 0);
   EXPECT_EQ(sg::getTypeId(typeid(sg::Node::typeIdInstance).name()), 0);

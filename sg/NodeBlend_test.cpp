@@ -8,6 +8,7 @@
 
 #include "anim/LinearKeyTrack.h"
 #include "math/Quaternion.h"
+#include "sg/Light.h"
 #include "sg/Node.h"
 
 namespace {
@@ -308,6 +309,18 @@ TEST(NodeClone, CopiesTheTreeSharingTracks) {
   EXPECT_EQ(a->m_parent, root.get());
   EXPECT_EQ(root->m_child.get(), a.get());
   EXPECT_EQ(a->refCount(), 2u);  // `a` and the root's link
+}
+
+TEST(NodeClone, ALightClonesAsALight) {
+  lang::Ptr<sg::Light> light(new sg::Light);
+  light->m_intensity = 3;
+  light->addChild(lang::Ptr<sg::Node>(new sg::Node));
+  lang::Ptr<sg::Node> copy = light->clone();
+  const auto* l = dynamic_cast<const sg::Light*>(copy.get());
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->m_intensity, 3.0f);
+  ASSERT_TRUE(l->m_child);
+  EXPECT_EQ(l->m_child->m_parent, copy.get());
 }
 
 TEST(NodeSlots, BaseNodeDefaults) {

@@ -11,8 +11,10 @@
 namespace sg {
 namespace detail {
 namespace {
-// The sessions alive on this thread (one per open input archive).
-thread_local std::vector<NodeLoadSession*> t_sessions;
+// The sessions alive on this thread (one per open input archive), linked
+// through m_nextOnThread. A plain pointer, so that nodes destroyed after the
+// thread's objects (static nodes at exit) still find a valid, empty list.
+thread_local NodeLoadSession* t_sessions = nullptr;
 }  // namespace
 
 NodeLoadSession& NodeLoadSession::of(boost::archive::xml_iarchive& ar) {
@@ -20,15 +22,20 @@ NodeLoadSession& NodeLoadSession::of(boost::archive::xml_iarchive& ar) {
   return ar.get_helper<NodeLoadSession>(&key);
 }
 
-NodeLoadSession::NodeLoadSession() { t_sessions.push_back(this); }
+NodeLoadSession::NodeLoadSession() : m_nextOnThread(t_sessions) { t_sessions = this; }
 
 NodeLoadSession::~NodeLoadSession() {
   if (m_depth > 0) finish(false);
-  t_sessions.erase(std::remove(t_sessions.begin(), t_sessions.end(), this), t_sessions.end());
+  for (NodeLoadSession** s = &t_sessions; *s; s = &(*s)->m_nextOnThread) {
+    if (*s == this) {
+      *s = m_nextOnThread;
+      break;
+    }
+  }
 }
 
 void NodeLoadSession::forgetNode(const Node* node) noexcept {
-  for (NodeLoadSession* s : t_sessions) {
+  for (NodeLoadSession* s = t_sessions; s; s = s->m_nextOnThread) {
     s->m_loaded.erase(node);
     s->m_entered.erase(const_cast<Node*>(node));
   }

@@ -94,6 +94,7 @@ class NodeLoadSession {
   std::vector<Node*> m_inProgress;      // nodes being read, outermost first
   std::vector<std::pair<const Node*, const Node*>> m_linksToUnfinished;  // holder, target
   std::vector<bool> m_scopes;  // per open scope: whether it entered a node
+  NodeLoadSession* m_nextOnThread;
   int m_depth = 0;
 };
 
