@@ -1,0 +1,147 @@
+// End-to-end runs of the built xmdopt over trees on the real disk: the
+// console lines, the exit status and every file's bytes afterwards.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "samples/SampleModels.h"
+#include "testing/Subprocess.h"
+#include "testing/TempDir.h"
+
+namespace {
+
+using xmdtest::runProgram;
+using Lines = std::vector<std::string>;
+
+Lines split(const std::string& text) {
+  Lines out;
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    out.push_back(text.substr(start, nl - start));
+  if (start < text.size()) out.push_back(text.substr(start) + "<no newline>");
+  return out;
+}
+
+// A file of two models, the second of which fails its checks.
+std::string oneBadAmongGood() {
+  xmdsamples::Model bad = xmdsamples::soup({{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}});
+  bad.faces[0][1] = -1;
+  return xmdsamples::file({xmdsamples::crateModel(), bad});
+}
+
+// The sample file cut short inside its first model.
+std::string corrupt() { return xmdsamples::crate().substr(0, 60); }
+
+mode_t modeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST(Xmdopt, DirectoryModeOverATree) {
+  xmdtest::TempDir t;
+  t.write("m/props/crate.xmd", xmdsamples::crate());
+  t.write("m/characters/walker.xmd", xmdsamples::walker());
+  t.write("m/scene.xmd", xmdsamples::scene());
+  t.write("m/broken/bad_index.xmd", xmdsamples::badIndex());
+  t.write("m/mixed.xmd", oneBadAmongGood());
+  t.write("m/UPPER.XMD", xmdsamples::crate());
+  t.write("m/noext", xmdsamples::crate());
+  t.write("m/d.xmd/inner.xmd", xmdsamples::crate());
+  t.write("m/raw\xff\xfe.xmd", xmdsamples::crate());
+  ASSERT_EQ(0, chmod((t / "m/characters/walker.xmd").c_str(), 0444));
+  ASSERT_EQ(0, symlink("..", (t / "m/props/loop").c_str()));
+
+  const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE, t / "m"});
+  EXPECT_EQ(0, r.status) << r.err;
+  const std::string p = "INFO : processing" + t.path() + "/m/";
+  EXPECT_EQ((Lines{p + "broken/bad_index.xmd", "ERROR - invalid vertex index",
+                   p + "characters/walker.xmd", "INFO - optimization 24 -> 10", "",
+                   p + "d.xmd/inner.xmd", "INFO - optimization 36 -> 24", "",
+                   p + "mixed.xmd", "INFO - optimization 36 -> 24", "", "ERROR - invalid vertex index",
+                   p + "props/crate.xmd", "INFO - optimization 36 -> 24", "",
+                   p + "raw\xff\xfe.xmd", "INFO - optimization 36 -> 24", "",
+                   p + "scene.xmd", "INFO - optimization 6 -> 4", "", "INFO - optimization 3 -> 3", ""}),
+            split(r.out));
+  EXPECT_EQ((Lines{"xmdopt: not entering " + t.path() + "/m/props/loop: it leads back into a directory being walked",
+                   "xmdopt: " + t.path() + "/m/broken/bad_index.xmd kept unchanged: a model in it failed a check",
+                   "xmdopt: " + t.path() + "/m/mixed.xmd kept unchanged: a model in it failed a check"}),
+            split(r.err));
+  // Rejected files keep their bytes; the others hold their result.
+  EXPECT_EQ(xmdsamples::badIndex(), t.read("m/broken/bad_index.xmd"));
+  EXPECT_EQ(oneBadAmongGood(), t.read("m/mixed.xmd"));
+  EXPECT_EQ(xmdsamples::crate(), t.read("m/UPPER.XMD"));
+  EXPECT_EQ(xmdsamples::crate(), t.read("m/noext"));
+  const std::string result = t.read("m/props/crate.xmd");
+  EXPECT_NE(xmdsamples::crate(), result);
+  EXPECT_EQ(result, t.read("m/d.xmd/inner.xmd"));
+  EXPECT_EQ(result, t.read("m/raw\xff\xfe.xmd"));
+  EXPECT_EQ(0644u, modeOf(t / "m/characters/walker.xmd"));
+  for (const char* f : {"props/crate.xmd", "broken/bad_index.xmd", "mixed.xmd", "characters/walker.xmd"})
+    EXPECT_FALSE(t.exists(std::string("m/") + f + ".result")) << f;
+
+  // A result is a fixed point: processing it again changes nothing.
+  const xmdtest::ProgramRun again = runProgram({XMDOPT_EXE, t / "m/props/crate.xmd"});
+  EXPECT_EQ(0, again.status);
+  EXPECT_EQ((Lines{p + "props/crate.xmd", "INFO - optimization 24 -> 24", ""}), split(again.out));
+  EXPECT_EQ(result, t.read("m/props/crate.xmd"));
+}
+
+TEST(Xmdopt, CurrentDirectoryAndFileMode) {
+  xmdtest::TempDir t;
+  t.write("sub/a.xmd", xmdsamples::crate());
+  t.write("notes.txt", xmdsamples::scene());
+  const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE}, t.path());
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ((Lines{"INFO : processing" + t.path() + "/sub/a.xmd", "INFO - optimization 36 -> 24", ""}),
+            split(r.out));
+  const xmdtest::ProgramRun f = runProgram({XMDOPT_EXE, "notes.txt", "ignored"}, t.path());
+  EXPECT_EQ(0, f.status);
+  EXPECT_EQ((Lines{"INFO : processingnotes.txt", "INFO - optimization 6 -> 4", "", "INFO - optimization 3 -> 3", ""}),
+            split(f.out));
+  EXPECT_NE(xmdsamples::scene(), t.read("notes.txt"));
+  EXPECT_FALSE(t.exists("notes.txt.result"));
+}
+
+TEST(Xmdopt, ACorruptFileEndsTheRunAndLosesNothing) {
+  xmdtest::TempDir t;
+  t.write("a.xmd", xmdsamples::crate());
+  t.write("b.xmd", corrupt());
+  t.write("c.xmd", xmdsamples::crate());
+  const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE, t.path()});
+  EXPECT_EQ(1, r.status);
+  const Lines out = split(r.out);
+  ASSERT_GE(out.size(), 4u) << r.out;
+  EXPECT_EQ("INFO : processing" + t.path() + "/b.xmd", out[3]);
+  for (std::size_t i = 4; i < out.size(); ++i) EXPECT_NE(0u, out[i].find("INFO : processing")) << out[i];
+  const Lines err = split(r.err);
+  ASSERT_EQ(1u, err.size()) << r.err;
+  EXPECT_EQ(0u, err[0].find("xmdopt: ")) << err[0];
+  EXPECT_NE(std::string::npos, err[0].find(t.path() + "/b.xmd")) << err[0];
+  EXPECT_NE(xmdsamples::crate(), t.read("a.xmd"));
+  EXPECT_EQ(corrupt(), t.read("b.xmd"));
+  EXPECT_EQ(xmdsamples::crate(), t.read("c.xmd"));
+  EXPECT_FALSE(t.exists("b.xmd.result"));
+}
+
+TEST(Xmdopt, MissingFileHelpAndVersion) {
+  xmdtest::TempDir t;
+  const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE, t / "missing.xmd"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ("xmdopt: Failed to open file for reading: " + t.path() + "/missing.xmd\n", r.err);
+  EXPECT_FALSE(t.exists("missing.xmd.result"));
+  const xmdtest::ProgramRun h = runProgram({XMDOPT_EXE, "--help"});
+  EXPECT_EQ(0, h.status);
+  EXPECT_EQ(0u, h.out.find("usage: xmdopt [PATH]"));
+  const xmdtest::ProgramRun v = runProgram({XMDOPT_EXE, "--version"});
+  EXPECT_EQ(0, v.status);
+  EXPECT_EQ(0u, v.out.find("xmdopt "));
+  const xmdtest::ProgramRun empty = runProgram({XMDOPT_EXE, t / "nothing-here"});
+  EXPECT_EQ(0, empty.status);
+  EXPECT_EQ("", empty.out + empty.err);
+}
+
+}  // namespace
