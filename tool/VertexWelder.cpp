@@ -6,7 +6,9 @@
 
 #include "tool/WeldSupport.h"
 
-// The grid weld. A first pass files every vertex by the cell of its position
+// The grid weld. While there are few survivors it runs the plain scan
+// (cheaper than any index, and all a model of a few distinct vertices
+// needs). Then a first pass files every vertex by the cell of its position
 // in a uniform grid (cell size from the data) and counts the vertices of each
 // cell, so that each cell gets a segment with room for all its survivors.
 // The second pass goes through the vertices in order: a vertex is compared
@@ -43,13 +45,14 @@ constexpr double kMinCellSize = 16.0 * double(kWeldTolerance);
 constexpr double kCellClamp = 2147483000.0;  // inside int32_t, room for +-1
 // Cell coordinate of a NaN axis: outside the clamped range of numbers.
 constexpr int32_t kNanAxis = INT32_MIN;
-// The fast cell test needs |x| / size below 2^36 and |q| below 2^30.
+// The fast cell test (classify) needs |x| / size below 2^36 and |q| below 2^30.
 constexpr double kFastXLimit = 68719476736.0;
 constexpr double kFastQLimit = 1073741824.0;
 // Sample size for the first cell size; the crowding (vertices sharing a
 // cell with the average vertex) above which the cells are made smaller.
 constexpr int kSampleSize = 1024;
 constexpr double kMaxCrowding = 24;
+// Set in a vertex's cell entry when its window crosses a cell border.
 constexpr uint32_t kCrossesBorder = 0x80000000u;
 // classify: a component is NaN, infinite or too far out for the fast test.
 constexpr uint32_t kFarOrNaN = 8;
@@ -87,10 +90,12 @@ void VertexWelder::cellKey(const float* p, int32_t* c) const {
 
 uint32_t VertexWelder::classify(const float* p, int32_t* c) const {
   // The window [x - w, x + w] of an axis lies in the cell of x when x is far
-  // enough from the cell's borders. q differs from the exact values cellOf
-  // computes for x +- w by at most 2^-51 (4 |q| + 2 |x| / size) cells, below
-  // 2e-5 within the limits tested here; the margin of 1e-4 cells covers it.
-  // Inside those limits floor(q) is cellOf(x).
+  // enough from the cell's borders. The values cellOf computes for x - w and
+  // x + w differ from q -+ w / size by at most 2^-53 (4 |q| + |x| / size) and
+  // a trace, below 1e-5 cells within the limits tested here; the margin of
+  // 1e-4 cells covers it. Within those limits floor(q) is cellOf(x).
+  // Returns the axes whose window crosses a border, or kFarOrNaN (the cell
+  // then from cellKey).
   uint32_t crossing = 0;
   for (int a = 0; a < 3; ++a) {
     const double x = p[a];
@@ -324,7 +329,8 @@ void VertexWelder::buildGrid(const ModelStore& store, int vertexCount) {
   // a step barely helps (the crowd is then made of copies, which merge at
   // the first compare, and more passes would only cost).
   double crowding = fileVertices(store, vertexCount);
-  while (!m_pinned && crowding > kMaxCrowding && m_cellSize > kMinCellSize) {
+  while (!m_pinned && crowding > kMaxCrowding && m_cellSize > kMinCellSize &&
+         m_refinements < kMaxRefinements) {
     const double factor = crowding > 64 * kMaxCrowding ? 8 : 2;
     setCellSize(std::max(m_cellSize / factor, kMinCellSize));
     const double before = crowding;

@@ -11,9 +11,11 @@
 //
 // weldVerticesByScan is the plain form of that rule: every vertex against
 // every survivor. VertexWelder finds exactly the same survivor for every
-// vertex through a hashed grid over the positions, at a small fraction of the
-// cost. Both rewrite the store in place; the only extra vertex-sized data is
-// the remap table (and, for the grid, per-survivor list links).
+// vertex through a hashed uniform grid over the positions, at a small
+// fraction of the cost. Both rewrite the store in place and keep no second
+// copy of the vertex data: the scan needs the remap table only, the grid
+// adds per-vertex cell entries and a 16-byte entry per survivor (position
+// and index) in its cells.
 //
 // Single-threaded: a welder and the store it works on belong to one thread.
 #pragma once
@@ -135,9 +137,11 @@ class VertexWelder {
   double m_invCellSize = 1;
   double m_borderMargin = 0;         // in cells: window plus rounding room
   bool m_pinned = false;
-  // Survivors up to which the plain scan runs: about the cost of one grid
-  // search in compares.
-  static constexpr int kScanSurvivors = 24;
+  // Survivors up to which the plain scan runs. Past it the scan would spend
+  // at least this many compares on every further vertex, more than the grid
+  // with all its passes (at most 1 + kMaxRefinements) costs.
+  static constexpr int kScanSurvivors = 64;
+  static constexpr int kMaxRefinements = 4;
   int m_scanLimit = kScanSurvivors;
   int m_refinements = 0;
 };
