@@ -137,6 +137,50 @@ TEST(NodeArchive, Version0FormReadsIntoTheSameTree) {
   EXPECT_EQ(back->m_child->refCount(), 1u);
 }
 
+TEST(NodeArchive, NodeThatIsNotARootReadsWithoutItsAncestors) {
+  // Node 3's archive brings in its parent (node 1) and its older sibling
+  // (node 2, with node 4) through its back pointers; once the archive is
+  // closed those are freed and node 3 keeps no link to them.
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> third = tree->m_child->m_next;
+  third->addChild(sgtest::makeNode(5));
+  const std::string xml = sgtest::saveXml("node", third);
+  lang::Ptr<sg::Node> back;
+  sgtest::loadXml(xml, "node", back);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->m_id, 3);
+  EXPECT_EQ(back->m_parent, nullptr);
+  EXPECT_EQ(back->m_previous, nullptr);
+  EXPECT_EQ(back->refCount(), 1u);
+  ASSERT_TRUE(back->m_child);
+  EXPECT_EQ(back->m_child->m_id, 5);
+  EXPECT_EQ(back->m_child->m_parent, back.get());
+}
+
+TEST(NodeArchive, RawNodePointerBelongsToItsReader) {
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  std::string xml;
+  {
+    std::ostringstream os;
+    {
+      boost::archive::xml_oarchive oa(os);
+      const sg::Node* raw = tree.get();
+      oa << boost::serialization::make_nvp("raw", raw);
+    }
+    xml = os.str();
+  }
+  sg::Node* raw = nullptr;
+  {
+    std::istringstream is(xml);
+    boost::archive::xml_iarchive ia(is);
+    ia >> boost::serialization::make_nvp("raw", raw);
+  }
+  ASSERT_NE(raw, nullptr);
+  EXPECT_EQ(sgtest::diffTrees(tree.get(), raw), "");
+  lang::Ptr<sg::Node> owner(raw);  // count 0 until now: ours to hold
+  EXPECT_EQ(raw->refCount(), 1u);
+}
+
 TEST(NodeArchive, OwnSaveAndLoadShareOneForm) {
   lang::Ptr<sg::Node> tree = sgtest::makeTree();
   std::ostringstream os;

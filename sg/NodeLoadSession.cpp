@@ -1,6 +1,7 @@
 #include "sg/NodeLoadSession.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include <boost/archive/archive_exception.hpp>
@@ -26,6 +27,7 @@ NodeLoadSession::NodeLoadSession() : m_nextOnThread(t_sessions) { t_sessions = t
 
 NodeLoadSession::~NodeLoadSession() {
   if (m_depth > 0) finish(false);
+  freeUnheldNodes();
   for (NodeLoadSession** s = &t_sessions; *s; s = &(*s)->m_nextOnThread) {
     if (*s == this) {
       *s = m_nextOnThread;
@@ -37,6 +39,8 @@ NodeLoadSession::~NodeLoadSession() {
 void NodeLoadSession::forgetNode(const Node* node) noexcept {
   for (NodeLoadSession* s = t_sessions; s; s = s->m_nextOnThread) {
     s->m_loaded.erase(node);
+    s->m_made.erase(const_cast<Node*>(node));
+    s->m_handedOut.erase(node);
     s->m_entered.erase(const_cast<Node*>(node));
   }
 }
@@ -44,6 +48,7 @@ void NodeLoadSession::forgetNode(const Node* node) noexcept {
 void NodeLoadSession::nodeCreated(Node* node) {
   m_created.reserve(m_created.size() + 1);
   m_loaded.insert(node);
+  m_made.insert(node);
   node->addRef();
   m_created.push_back(node);
 }
@@ -54,6 +59,8 @@ void NodeLoadSession::enter(Node* node) {
         boost::archive::archive_exception::other_exception, "node elements nested too deeply");
   }
   if (node) {
+    // A made node read outermost was made for the caller's own raw pointer.
+    if (m_depth == 0 && m_made.count(node)) m_handedOut.insert(node);
     m_inProgress.reserve(m_inProgress.size() + 1);
     m_loaded.insert(node);
     m_entered.insert(node);
@@ -109,6 +116,36 @@ void NodeLoadSession::checkResolved(const Node* node, bool share) const {
         share ? "node link to a node that is not shared on the heap"
               : "node pointer to an object that is not a node");
   }
+}
+
+void NodeLoadSession::freeUnheldNodes() noexcept {
+  // Unheld: made here, no holder, not handed out.
+  std::vector<Node*> unheld;
+  for (Node* n : m_made)
+    if (n->refCount() == 0 && m_handedOut.count(n) == 0) unheld.push_back(n);
+  if (unheld.empty()) return;
+  // Every node that dies with them: held only by links of dying nodes.
+  std::unordered_set<const Node*> dying(unheld.begin(), unheld.end());
+  std::vector<const Node*> work(unheld.begin(), unheld.end());
+  std::unordered_map<const Node*, std::uint32_t> holdsFromDying;
+  while (!work.empty()) {
+    const Node* n = work.back();
+    work.pop_back();
+    for (const Node* target : {n->m_child.get(), n->m_next.get()}) {
+      if (!target || dying.count(target)) continue;
+      if (++holdsFromDying[target] == target->refCount()) {
+        dying.insert(target);
+        work.push_back(target);
+      }
+    }
+  }
+  for (const Node* n : m_loaded) {
+    if (dying.count(n)) continue;
+    Node* survivor = const_cast<Node*>(n);
+    if (dying.count(survivor->m_parent)) survivor->m_parent = nullptr;
+    if (dying.count(survivor->m_previous)) survivor->m_previous = nullptr;
+  }
+  for (Node* n : unheld) delete n;  // each deletion calls forgetNode on this session
 }
 
 void NodeLoadSession::finish(bool ok) noexcept {

@@ -11,7 +11,14 @@
 //   succeeds the shares are dropped without deleting anything (a node made for
 //   a raw pointer belongs to that pointer's holder). When it fails, every node
 //   it entered is unlinked and every node it made is freed.
-// - the nesting depth of node reads, bounded by kMaxNodeNesting.
+// - the nesting depth of node reads, bounded by kMaxNodeNesting;
+// - every live node the archive made, and which of them were handed out as
+//   raw node pointers of an outermost read. When the archive is destroyed
+//   (no later element can refer to them any more), the other nodes it made
+//   that nobody holds are freed: they were reached only through back
+//   pointers (an archive written from a node that is not a root brings in
+//   that node's parent and older siblings). Back pointers of the remaining
+//   nodes to the freed ones are set to null first.
 //
 // Sessions are per thread: an archive must be read on one thread.
 #pragma once
@@ -87,8 +94,11 @@ class NodeLoadSession {
 
  private:
   void finish(bool ok) noexcept;
+  void freeUnheldNodes() noexcept;
 
   std::unordered_set<const Node*> m_loaded;
+  std::unordered_set<Node*> m_made;           // live nodes made by this archive
+  std::unordered_set<const Node*> m_handedOut;  // of m_made, given to raw pointers
   std::unordered_set<Node*> m_entered;  // by the read in progress
   std::vector<Node*> m_created;         // by the read in progress, one share each
   std::vector<Node*> m_inProgress;      // nodes being read, outermost first
