@@ -157,6 +157,28 @@ TEST(NodeArchive, NodeThatIsNotARootReadsWithoutItsAncestors) {
   EXPECT_EQ(back->m_child->m_parent, back.get());
 }
 
+TEST(NodeArchive, ChildThenParentInOneArchiveReadAsOneTree) {
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> child = tree->m_child;
+  std::ostringstream os;
+  {
+    boost::archive::xml_oarchive oa(os);
+    oa << boost::serialization::make_nvp("child", child);
+    oa << boost::serialization::make_nvp("parent", tree);
+  }
+  std::istringstream is(os.str());
+  lang::Ptr<sg::Node> c, p;
+  {
+    boost::archive::xml_iarchive ia(is);
+    ia >> boost::serialization::make_nvp("child", c);
+    ia >> boost::serialization::make_nvp("parent", p);
+  }
+  ASSERT_TRUE(c && p);
+  EXPECT_EQ(p->m_child.get(), c.get());
+  EXPECT_EQ(c->m_parent, p.get());
+  EXPECT_EQ(sgtest::diffTrees(tree.get(), p.get()), "");
+}
+
 TEST(NodeArchive, RawNodePointerBelongsToItsReader) {
   lang::Ptr<sg::Node> tree = sgtest::makeTree();
   std::string xml;

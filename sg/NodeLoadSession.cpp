@@ -110,7 +110,11 @@ void NodeLoadSession::checkRings() const {
 
 void NodeLoadSession::checkResolved(const Node* node, bool share) const {
   if (node == nullptr) return;
-  if (m_loaded.count(node) == 0 || (share && node->refCount() == 0)) {
+  // A link may share a node that is already shared, or one that this archive
+  // made and nobody holds yet (reached earlier through a back pointer).
+  const bool shareable = node->refCount() > 0 ||
+                         (m_made.count(const_cast<Node*>(node)) && !m_handedOut.count(node));
+  if (m_loaded.count(node) == 0 || (share && !shareable)) {
     throw boost::archive::archive_exception(
         boost::archive::archive_exception::pointer_conflict,
         share ? "node link to a node that is not shared on the heap"
