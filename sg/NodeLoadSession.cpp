@@ -58,6 +58,7 @@ void NodeLoadSession::enter(Node* node) {
     throw boost::archive::archive_exception(
         boost::archive::archive_exception::other_exception, "node elements nested too deeply");
   }
+  m_scopes.reserve(m_scopes.size() + 1);
   if (node) {
     // A made node read outermost was made for the caller's own raw pointer.
     if (m_depth == 0 && m_made.count(node)) m_handedOut.insert(node);

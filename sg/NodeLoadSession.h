@@ -64,15 +64,18 @@ class NodeLoadSession {
 
   // A node the archive made for a pointer: the session takes a share.
   void nodeCreated(Node* node);
-  // Starts reading `node` (null: a node link or a holder of nodes). Throws boost::archive::archive_exception when the
-  // nesting would pass kMaxNodeNesting.
+  // Starts reading `node` (null: a node link or a holder of nodes). Throws
+  // boost::archive::archive_exception when the nesting would pass
+  // kMaxNodeNesting.
   void enter(Node* node);
-  // Ends reading the node of the matching enter; `ok` false when the read is failing. The outermost
-  // leave finishes the read as the class comment says. Never throws.
+  // Ends the read of the matching enter; `ok` false when the read is
+  // failing. The outermost leave finishes the read as the class comment
+  // says. Never throws.
   void leave(bool ok) noexcept;
   // Checks a node pointer that the archive resolved: null, or a live node
-  // read from this archive. With `share` the node must also be on the heap
-  // and shared (a node link takes a share of it). Throws
+  // read from this archive. With `share` (a node link takes a share of it)
+  // the node must also be on the heap: already shared, or made by this
+  // archive and held by nobody (not handed out to a raw pointer). Throws
   // boost::archive::archive_exception (pointer_conflict) otherwise.
   void checkResolved(const Node* node, bool share) const;
 
