@@ -1,11 +1,15 @@
 // The repaired XML archive reader: end tags of any length are compared
-// whole, and a malformed closing tag after complete objects is no crash.
+// whole, a malformed closing tag after complete objects is no crash, and a
+// pointer with a corrupt class id fails with the library's exception.
 #include <string>
 
 #include <boost/archive/xml_archive_exception.hpp>
 #include <gtest/gtest.h>
 
+#include "lang/Ptr.h"
 #include "math/Vector3.h"
+#include "sg/Node.h"
+#include "sg/testing/NodeTrees.h"
 #include "sg/testing/ArchiveIo.h"
 
 namespace {
@@ -58,6 +62,52 @@ TEST(XmlIarchiveRepairs, MalformedClosingTagAfterTheObjectIsIgnored) {
     sgtest::loadXml(text, "v", v);
     EXPECT_EQ(v, math::Vector3(4, 5, 6));
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The archive of a root node link whose first "m_parent" element (a null
+// pointer, class id -1) is replaced by parent.
+std::string withRootParent(const std::string& parent) {
+  std::string xml = sgtest::saveXml("root", sgtest::makeNode(1));
+  const std::string nullParent = "<m_parent class_id=\"-1\"></m_parent>";
+  const size_t at = xml.find(nullParent);
+  EXPECT_NE(at, std::string::npos);
+  xml.replace(at, nullParent.size(), parent);
+  return xml;
+}
+
+TEST(XmlIarchiveRepairs, PointerWithACorruptClassIdIsAnUnregisteredClass) {
+  // In this archive class 0 is the node link, 1 the node, 2 the matrix.
+  const std::string parents[] = {
+      "<m_parent class_id=\"-2\"></m_parent>",                      // below the null id
+      "<m_parent class_id=\"-32768\"></m_parent>",
+      "<m_parent class_id_reference=\"2\"></m_parent>",             // a value class
+      "<m_parent class_id_reference=\"0\"></m_parent>",             // the link class
+  };
+  for (const std::string& parent : parents) {
+    lang::Ptr<sg::Node> root;
+    try {
+      sgtest::loadXml(withRootParent(parent), "root", root);
+      ADD_FAILURE() << "read " << parent;
+    } catch (const boost::archive::archive_exception& e) {
+      EXPECT_EQ(e.code, boost::archive::archive_exception::unregistered_class) << parent;
+    }
+    EXPECT_FALSE(root);
+  }
+}
+
+TEST(XmlIarchiveRepairs, NullAndNodePointersStillRead) {
+  lang::Ptr<sg::Node> root;
+  sgtest::loadXml(withRootParent("<m_parent class_id=\"-1\"></m_parent>"), "root", root);
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->m_id, 1);
+  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> back;
+  sgtest::loadXml(sgtest::saveXml("root", tree), "root", back);
+  EXPECT_EQ(sgtest::diffTrees(tree.get(), back.get()), "");
 }
 
 }  // namespace
