@@ -232,13 +232,55 @@ std::string xmlOf(const T& obj) {
   std::ostringstream os;
   {
     boost::archive::xml_oarchive oa(os);
-    oa << boost::serialization::make_nvp(xmdfuzz::kSgElement, obj);
+    xmdfuzz::writeObject(oa, obj);
   }
   return os.str();
 }
 
 // Sample objects: a default one and a filled one of each class.
 void fill(float& f) { f = 0.75f; }
+// A node with id and transforms derived from id.
+void fillNode(sg::Node& n, int id) {
+  n.m_id = id;
+  for (int i = 0; i < 16; ++i) {
+    n.m_localTransform.data()[i] = static_cast<float>(id) + 0.125f * static_cast<float>(i);
+    n.m_worldTransform.data()[i] = static_cast<float>(id) - 0.5f * static_cast<float>(i);
+  }
+  n.m_primaryCellID = id * 10;
+  n.m_secondaryCellID = -id;
+  n.m_flags = id ^ 0x55;
+}
+lang::Ptr<sg::Node> node(int id) {
+  lang::Ptr<sg::Node> n(new sg::Node);
+  fillNode(*n, id);
+  return n;
+}
+// Children 2 and 3 under the node (a child link and a sibling link; three
+// nodes keep the seed at a few KB).
+void addChildren(sg::Node& n) {
+  n.addChild(node(2));
+  n.addChild(node(3));
+}
+void fill(sg::Node& n) {
+  fillNode(n, 1);
+  addChildren(n);
+}
+void fill(lang::Ptr<sg::Node>& p) {
+  p = node(1);
+  addChildren(*p);
+}
+void fill(xmdfuzz::NodeOwnForm& f) { fill(f.node); }
+void fill(sg::Light& l) {
+  fillNode(l, 9);  // a light's children cannot be written: they point back to it
+  l.m_diffuse = pix::Colorf(1, 0.9f, 0.8f, 1);
+  l.m_ambient = pix::Colorf(0.1f, 0.1f, 0.1f, 1);
+  l.m_intensity = 2;
+  l.m_rangefar = 100;
+  l.m_lightflags = 5;
+  l.m_dirty = true;
+  l.m_scale = math::Vector3(1, 2, 3);
+  l.m_isMultiply = true;
+}
 void fill(math::Matrix4x4& m) { for (int i = 0; i < 16; ++i) m.data()[i] = 0.5f * i - 3; }
 void fill(math::Vector3& v) { v = math::Vector3(1.5f, -2, 1e-20f); }
 void fill(pix::Colorf& c) { c = pix::Colorf(0.25f, 0.5f, 0.75f, 1); }
@@ -273,6 +315,40 @@ void fill(anim::CombinedInterpolator<T>& c) {
   c.m_backRepeatType = anim::REPEAT_MIRROR;
 }
 
+// The same archive in the node's older form (class version 0): the links are
+// two plain node pointers named "node" in place of the "m_child" and "m_next"
+// wrappers, whose class id is dropped (later ids move down by one). With
+// rootIsLink the outermost "lang_ptr" keeps its name.
+std::string toVersion0(const std::string& v1, bool rootIsLink) {
+  std::istringstream in(v1);
+  std::string line, out;
+  int droppedClass = -1;
+  while (std::getline(in, line)) {
+    const size_t first = line.find_first_not_of('\t');
+    const std::string t = first == std::string::npos ? "" : line.substr(first);
+    if (t.rfind("<m_child", 0) == 0 || t.rfind("<m_next", 0) == 0 || t == "</m_child>" ||
+        t == "</m_next>") {
+      const size_t c = t.find("class_id=\"");
+      if (c != std::string::npos) droppedClass = std::stoi(t.substr(c + 10));
+      continue;
+    }
+    if (!rootIsLink || line.compare(0, 2, "\t\t") == 0) {
+      for (size_t p; (p = line.find("lang_ptr")) != std::string::npos;) line.replace(p, 8, "node");
+    }
+    const size_t v = line.find("tracking_level=\"1\" version=\"1\"");
+    if (v != std::string::npos) line.replace(v, 30, "tracking_level=\"1\" version=\"0\"");
+    for (const std::string attr : {"class_id=\"", "class_id_reference=\""}) {
+      const size_t a = line.find(attr);
+      if (a == std::string::npos || droppedClass < 0) continue;
+      const size_t at = a + attr.size();
+      const int id = std::stoi(line.substr(at));
+      if (id > droppedClass) line.replace(at, line.find('"', at) - at, std::to_string(id - 1));
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
 struct SgSeeds {
   template <class T>
   void visit(int index, const char* name) {
@@ -282,6 +358,8 @@ struct SgSeeds {
     T filled;
     fill(filled);
     writeFile("sg", std::string(name) + "_filled.xml", selector + xmlOf(filled));
+    if (std::string(name) == "NodeLink")
+      writeFile("sg", "NodeLink_version0.xml", selector + toVersion0(xmlOf(filled), true));
   }
 };
 
@@ -323,7 +401,7 @@ int main(int argc, char** argv) {
   count += 4;
   SgSeeds sg;
   xmdfuzz::forEachSgClass(sg);
-  count += 2 * xmdfuzz::sgClassCount();
+  count += 2 * xmdfuzz::sgClassCount() + 1;
   std::printf("seedgen: %d seeds written under %s/corpus\n", count, g_root.c_str());
   return 0;
 }

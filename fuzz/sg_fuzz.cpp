@@ -26,7 +26,7 @@ template <class T>
 void load(const std::string& text, T& obj) {
   std::istringstream is(text);
   boost::archive::xml_iarchive ia(is);
-  ia >> boost::serialization::make_nvp(xmdfuzz::kSgElement, obj);
+  xmdfuzz::readObject(ia, obj);
 }
 
 template <class T>
@@ -34,7 +34,7 @@ std::string save(const T& obj) {
   std::ostringstream os;
   {
     boost::archive::xml_oarchive oa(os);
-    oa << boost::serialization::make_nvp(xmdfuzz::kSgElement, obj);
+    xmdfuzz::writeObject(oa, obj);
   }
   return os.str();
 }
