@@ -1,6 +1,6 @@
 // Three repairs of the XML archive reader (boost::archive::xml_iarchive), which
-// every reader of the scene-graph archives goes through. Both replace the
-// library's definitions of the same members for xml_iarchive and keep its
+// every reader of the scene-graph archives goes through. Each replaces the
+// library's definition of the same member for xml_iarchive and keeps its
 // failures; they only take away crashes on malformed input.
 //
 // End-tag check (load_end). After each element the reader compares the name
@@ -10,12 +10,6 @@
 // constant: an end tag of a few megabytes crashes the reader. Here the names
 // are compared by their own lengths; the failures stay input_stream_error
 // for a malformed end tag and "XML start/end tag mismatch" for another name.
-//
-// Class ids (load_override of class_id_type, read for pointers only). The
-// library indexes its class table with the id a pointer's element carries,
-// checking only that it is below the table's size: a negative id other than
-// -1 (the null pointer) read outside the table. Such an id now fails with
-// "unregistered class", as an id naming a class without a pointer form does.
 //
 // Closing (windup). An archive that read its objects without error parses
 // the archive's closing tag when it is destroyed, and the library lets that
