@@ -51,6 +51,7 @@ struct Shape {
   int colorSize = 0;        // 0, 3 or 4
   bool shortInfo = false;   // "info" ends after the layer dimensions
   bool extraFlag = false;
+  bool extraLayers = false;  // the two further "texcoordlayer" the flag announces
   int weights = 0;          // weights per vertex; > 0 needs a skin
   int bones = 0;
   int influences = 0;       // listed per vertex
@@ -105,7 +106,7 @@ void model(xmdtest::ChunkBuilder& b, const Shape& s) {
       for (int c = 0; c < s.layers[l]; ++c) p.f32(static_cast<float>((v / 2) * 0.25 + c + l));
     p.end();
   }
-  if (s.extraFlag) {
+  if (s.extraLayers) {
     part("texcoordlayer").f32(1).end();
     part("texcoordlayer").f32(2).end();
   }
@@ -177,6 +178,8 @@ std::vector<std::pair<std::string, Bytes>> modelSeeds() {
   flag.extraFlag = true;
   flag.layers = {2};
   add("extra_layers_flag", {flag});
+  flag.extraLayers = true;  // rejected: the extra layers count as surplus layers
+  add("extra_layers_flag_with_layers", {flag});
   Shape skin = n;
   skin.weights = 2;
   skin.bones = 3;
@@ -202,7 +205,11 @@ std::vector<std::pair<std::string, Bytes>> modelSeeds() {
   noTri.triangles = 0;
   noTri.vertices = 1;
   add("no_triangles", {noTri});
-  Shape rev = two;
+  Shape rev = n;
+  rev.layers = {2, 2};  // layers are read in file order: same dimensions
+  rev.weights = 1;
+  rev.bones = 2;
+  rev.influences = 1;
   rev.reversed = true;
   rev.foreignInModel = true;
   add("reordered_foreign_in_model", {rev});
