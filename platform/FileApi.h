@@ -83,10 +83,12 @@ constexpr DWORD TRUNCATE_EXISTING = 5;
 // Lets a directory be opened (for its times and attributes).
 constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000u;
 
-// ReplaceFileW flag: the replacement is on the disk before it takes the
-// replaced file's name, and the name change is on the disk before the call
-// returns.
+// ReplaceFileW flags. WRITE_THROUGH: the replacement is on the disk before it
+// takes the replaced file's name, and the name change is on the disk before
+// the call returns. FLUSH_REPLACEMENT: only the first half (the caller
+// flushes the directory later, once for many replacements).
 constexpr DWORD REPLACEFILE_WRITE_THROUGH = 0x1;
+constexpr DWORD REPLACEFILE_FLUSH_REPLACEMENT = 0x2;
 
 struct FILETIME {
   DWORD dwLowDateTime;

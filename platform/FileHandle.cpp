@@ -182,7 +182,8 @@ BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement,
   // The owner keeps write permission: a read-only source is not carried over.
   int err = 0;
   if (fchmod(fd, (st.st_mode & 07777) | S_IWUSR) != 0) err = errno;
-  if (err == 0 && (flags & REPLACEFILE_WRITE_THROUGH) && fsync(fd) != 0) err = errno;
+  if (err == 0 && (flags & (REPLACEFILE_WRITE_THROUGH | REPLACEFILE_FLUSH_REPLACEMENT)) &&
+      fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && rename(source.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {

@@ -172,6 +172,13 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     m_nodes.erase(replacement);
     return true;
   }
+  bool flushDirectory(const std::string& directory, std::string& reason) override {
+    if (!note("flushDirectory", directory) || !isDirectory(directory)) {
+      reason = "The system cannot write to the specified device.";
+      return false;
+    }
+    return true;
+  }
 
  private:
   // The output stream of a fake file: appends to the node at every write.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <exception>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,6 +50,63 @@ std::string currentDirectory() {
   return buffer.data();
 }
 
+// The directories in which a result has taken its source's name since they
+// were last flushed. Flushing a directory once for many files saves a disk
+// round trip per file; until then a crash can only bring back a source's
+// old contents, never a partial file.
+class PendingDirectories {
+ public:
+  PendingDirectories(io::fs::BaseFileSystem& fs, const std::string& root, std::ostream& err)
+      : m_fs(fs), m_root(root), m_err(err) {}
+
+  // Notes the directory of relativePath; flushes when many are pending.
+  // false when a flush failed (reported on err).
+  bool add(const std::string& relativePath) {
+    const io::fs::Path path(relativePath);
+    const std::size_t slash = path.rfind('/');
+    m_dirs.insert(slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash));
+    return m_dirs.size() < kMaxPending || flush();
+  }
+  // Flushes every pending directory. false when one failed (reported).
+  bool flush() {
+    bool ok = true;
+    for (const std::string& dir : m_dirs) {
+      std::string reason;
+      if (m_fs.flushDirectory(dir, reason)) continue;
+      m_err << "xmdopt: cannot flush directory " << (dir.empty() ? m_root : io::fs::Path(m_root, dir))
+            << " to the disk: " << reason << std::endl;
+      ok = false;
+    }
+    m_dirs.clear();
+    return ok;
+  }
+
+ private:
+  static constexpr std::size_t kMaxPending = 16;
+  io::fs::BaseFileSystem& m_fs;
+  std::string m_root;
+  std::ostream& m_err;
+  std::set<std::string> m_dirs;
+};
+
+// Processes relativePath; false when its replacement or a flush failed.
+bool processOne(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
+                const std::string& relativePath, PendingDirectories& pending,
+                const ModelProcessor::StreamProcessor& process, std::ostream& out, std::ostream& err) {
+  ModelProcessor processor(fileSystem, root, process, out, err);
+  try {
+    switch (processor.processFile(relativePath)) {
+      case ModelProcessor::kReplaced: return pending.add(relativePath);
+      case ModelProcessor::kKept: return true;
+      case ModelProcessor::kReplaceFailed: return false;
+    }
+  } catch (...) {
+    pending.flush();  // what was done stays done
+    throw;
+  }
+  return false;
+}
+
 // The whole batch; returns the exit status, throws what ends the run.
 int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
         std::ostream& out, std::ostream& err) {
@@ -58,8 +116,11 @@ int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor
     if (!ext.empty()) {
       auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
       boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
-      ModelProcessor processor(fileSystem, lang::wideToAnsi(files->getRoot()), process, out, err);
-      return processor.processFile(name + "." + ext) == ModelProcessor::kReplaceFailed ? 1 : 0;
+      const std::string root = lang::wideToAnsi(files->getRoot());
+      PendingDirectories pending(*fileSystem, root, err);
+      bool ok = processOne(fileSystem, root, name + "." + ext, pending, process, out, err);
+      ok = pending.flush() && ok;
+      return ok ? 0 : 1;
     }
   } else {
     dir = currentDirectory();
@@ -72,16 +133,17 @@ int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor
   for (const std::string& skipped : traversal.getSkippedCycles())
     err << "xmdopt: not entering " << io::fs::Path(root, skipped)
         << ": it leads back into a directory being walked" << std::endl;
-  int status = 0;
+  PendingDirectories pending(*fileSystem, root, err);
+  bool ok = true;
   const unsigned count = traversal.getFileCount();
   for (unsigned i = 0; i < count; ++i) {
     std::string relativePath = traversal.getFileDirectory(i);
     if (!relativePath.empty()) relativePath += "/";
     relativePath += traversal.getFileName(i);
-    ModelProcessor processor(fileSystem, root, process, out, err);
-    if (processor.processFile(relativePath) == ModelProcessor::kReplaceFailed) status = 1;
+    ok = processOne(fileSystem, root, relativePath, pending, process, out, err) && ok;
   }
-  return status;
+  ok = pending.flush() && ok;
+  return ok ? 0 : 1;
 }
 
 }  // namespace

@@ -8,8 +8,13 @@
 //
 // Exit status: 0 when every file was processed (a file whose model failed a
 // check is kept unchanged and counts as processed); 1 when a file could not
-// be replaced by its result (the batch goes on) or a failure ended the run
-// (one line on err, the failing file left as it was).
+// be replaced by its result or a directory could not be flushed to the disk
+// (the batch goes on), or a failure ended the run (one line on err, the
+// failing file left as it was).
+//
+// Each result is on the disk before it takes its source's name; the
+// directories whose names changed are flushed once for many files, and
+// always before the run ends.
 #ifndef XMD_TOOL_DRIVER_H_
 #define XMD_TOOL_DRIVER_H_
 

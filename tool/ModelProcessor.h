@@ -27,7 +27,8 @@ class ModelProcessor {
   using StreamProcessor = std::function<bool(io::ChunkInputStream&, io::ChunkOutputStream&)>;
 
   enum Outcome {
-    kReplaced,       // the source now holds its complete result
+    kReplaced,       // the source's name now holds the complete result (the
+                     // caller flushes the directory, see flushDirectory)
     kKept,           // a model failed a check: the source is unchanged
     kReplaceFailed,  // the result could not take the source's place (reported on err)
   };

@@ -74,12 +74,17 @@ class BaseFileSystem : private boost::noncopyable {
   virtual bool getFileId(const std::string& path, FileId& id);
   // Puts the file replacement in the place of the file replaced in one step,
   // so that replaced always names either its old or its new contents, both
-  // whole: the new contents reach the disk before the name changes, and the
-  // name change before the call returns. The new file keeps the old one's
-  // permissions, but not its read-only attribute. Both paths are resolved.
-  // true on success; false with the reason in reason otherwise.
+  // whole: the new contents reach the disk before the name changes. The name
+  // change itself reaches the disk with the next flushDirectory of replaced's
+  // directory (until then a crash may bring back the old contents). The new
+  // file keeps the old one's permissions, but not its read-only attribute.
+  // Both paths are resolved. true on success; false with the reason in
+  // reason otherwise (then nothing has changed).
   virtual bool replaceFile(const std::string& replaced, const std::string& replacement,
                            std::string& reason) = 0;
+  // Forces the entries of directory (names made or changed in it) to the
+  // disk. Resolved. true on success; false with the reason otherwise.
+  virtual bool flushDirectory(const std::string& directory, std::string& reason) = 0;
 };
 
 }  // namespace fs

@@ -143,16 +143,23 @@ bool FilesFileSystem::getFileId(const std::string& path, FileId& id) {
 bool FilesFileSystem::replaceFile(const std::string& replaced, const std::string& replacement,
                                   std::string& reason) {
   if (platform::ReplaceFileW(resolve(replaced).wide().c_str(), resolve(replacement).wide().c_str(),
-                             nullptr, platform::REPLACEFILE_WRITE_THROUGH, nullptr,
+                             nullptr, platform::REPLACEFILE_FLUSH_REPLACEMENT, nullptr,
                              nullptr) == platform::TRUE)
     return true;
-  const platform::DWORD error = platform::GetLastError();
-  reason = platform::describeError(error);
-  // A failed flush of the directory comes after the rename: the result is in
-  // place, only its new name may not have reached the disk yet.
-  if (error == platform::ERROR_WRITE_FAULT && !resolve(replacement).exists() && resolve(replaced).exists())
-    reason = "the result is in place, but its directory could not be flushed to the disk: " + reason;
+  reason = platform::describeError(platform::GetLastError());
   return false;
+}
+
+bool FilesFileSystem::flushDirectory(const std::string& directory, std::string& reason) {
+  // The current directory, when both the root and the directory are empty.
+  const NativePath native = m_root.empty() && directory.empty() ? NativePath(u".") : resolve(directory);
+  platform::HANDLE h = platform::CreateFileW(
+      native.wide().c_str(), platform::GENERIC_READ, platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE,
+      nullptr, platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  bool ok = h != platform::INVALID_HANDLE_VALUE && platform::FlushFileBuffers(h) == platform::TRUE;
+  if (!ok) reason = platform::describeError(platform::GetLastError());
+  if (h != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(h);
+  return ok;
 }
 
 }  // namespace fs

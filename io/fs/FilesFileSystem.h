@@ -43,6 +43,7 @@ class FilesFileSystem : public BaseFileSystem {
   bool getFileId(const std::string& path, FileId& id) override;
   bool replaceFile(const std::string& replaced, const std::string& replacement,
                    std::string& reason) override;
+  bool flushDirectory(const std::string& directory, std::string& reason) override;
 
   // The root in wide form.
   const std::u16string& getRoot() const { return m_root; }

@@ -218,6 +218,9 @@ TEST(FilesFileSystem, ReplaceFileInOneStep) {
   struct stat st;
   ASSERT_EQ(0, stat((t / "m.xmd").c_str(), &st));
   EXPECT_EQ(0600u, st.st_mode & 07777);
+  EXPECT_TRUE(fs.flushDirectory("", reason));
+  EXPECT_FALSE(fs.flushDirectory("missing", reason));
+  EXPECT_EQ("The system cannot find the file specified.", reason);
   EXPECT_FALSE(fs.replaceFile("m.xmd", "gone.result", reason));
   EXPECT_EQ("The system cannot find the file specified.", reason);
   EXPECT_EQ("new", t.read("m.xmd"));
