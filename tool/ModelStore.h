@@ -2,7 +2,7 @@
 // and written. Vertex attributes lie in parallel arrays indexed by vertex
 // number; the store is allocated once and reused from model to model, and
 // nothing in it is cleared between models except what the reader clears
-// (see ModelProcessing.h). It is a plain record: the model reader fills it,
+// (see ModelStreamProcessor.h). It is a plain record: the model reader fills it,
 // the welder compacts it in place, the writer reads it.
 //
 // Capacities: every model that the reader's checks admit fits. 65534
@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "lang/String.h"
-
 
 struct ModelStore {
   static constexpr int kMaxVertices = 65534;
