@@ -109,10 +109,10 @@ inline float jitter(std::mt19937& rng, float scale) {
 
 // Vertices as copies of a smaller base set with jitter around the tolerance,
 // in every attribute a model may have.
-inline TestModel randomModel(std::mt19937& rng, int round) {
+inline TestModel randomModel(std::mt19937& rng, int round, int vertices = 0) {
   TestModel m;
   m.name = "random " + std::to_string(round);
-  const int n = 1 + int(rng() % 2500);
+  const int n = vertices > 0 ? vertices : 1 + int(rng() % 2500);
   const int base = 1 + int(rng() % std::max(1, n / (1 + int(rng() % 4))));
   const float scale = std::pow(10.0f, float(int(rng() % 9)) - 5.0f);  // 1e-5 .. 1e3
   const float spread = 0.5f + float(rng() % 4);                      // jitter, tolerances
