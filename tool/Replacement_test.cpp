@@ -109,17 +109,10 @@ bool haveStrace() {
   return access("/usr/bin/strace", X_OK) == 0;
 }
 
-// strace and its options; the traced tool runs without the leak check of a
-// sanitizer build, which cannot work under ptrace and fails the run.
-std::vector<std::string> strace(std::vector<std::string> options) {
-  options.insert(options.begin(), {"/usr/bin/strace", "-E", "ASAN_OPTIONS=detect_leaks=0"});
-  return options;
-}
-
 // How often the program calls syscall on the tree at root.
 int countCalls(const xmdtest::TempDir& t, const std::string& root, const std::string& syscall) {
-  xmdtest::runProgram(strace({"-f", "-qq", "-o", t / "count.log", "-e", "trace=" + syscall,
-                       XMDOPT_EXE, t / root}));
+  xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-o", t / "count.log", "-e", "trace=" + syscall,
+                       XMDOPT_EXE, t / root});
   int n = 0;
   for (char c : t.read("count.log")) n += c == '\n';
   return n;
@@ -140,8 +133,8 @@ TEST(Replacement, EachFailingSystemCallLosesNothing) {
       const std::string root = std::string("f_") + syscall + std::to_string(k);
       writeTree(t, root, original);
       const xmdtest::ProgramRun r = xmdtest::runProgram(
-          strace({"-f", "-qq", "-o", "/dev/null", "-e", std::string("trace=") + syscall, "-e",
-           std::string("inject=") + syscall + ":error=EIO:when=" + std::to_string(k), XMDOPT_EXE, t / root}));
+          {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", std::string("trace=") + syscall, "-e",
+           std::string("inject=") + syscall + ":error=EIO:when=" + std::to_string(k), XMDOPT_EXE, t / root});
       EXPECT_GE(r.status, 0) << syscall << " #" << k << " ended the tool by a signal";
       if (std::string(syscall) == "fsync" && k == calls) {
         // The last flush is the one of the directories: reported, exit 1.
@@ -160,8 +153,8 @@ TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
   xmdtest::TempDir t;
   t.write("m/a.xmd", xmdsamples::crate());
   const xmdtest::ProgramRun r = xmdtest::runProgram(
-      strace({"-f", "-qq", "-y", "-o", t / "trace.log", "-e", "trace=openat,write,fsync,rename,close",
-       XMDOPT_EXE, t / "m"}));
+      {"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "trace.log", "-e", "trace=openat,write,fsync,rename,close",
+       XMDOPT_EXE, t / "m"});
   ASSERT_EQ(0, r.status) << r.err;
   std::vector<std::string> lines;
   {
