@@ -85,6 +85,21 @@ TEST(Driver, NoArgumentMeansTheCurrentDirectory) {
   EXPECT_EQ("X", t.read("s/x.xmd"));
 }
 
+TEST(Driver, ADotIsTheCurrentDirectoryAndItsLinksAreNotWalkedTwice) {
+  xmdtest::TempDir t;
+  t.write("x.xmd", "x");
+  ASSERT_EQ(0, symlink(".", (t / "self").c_str()));
+  char old[4096];
+  ASSERT_NE(nullptr, getcwd(old, sizeof old));
+  ASSERT_EQ(0, chdir(t.path().c_str()));
+  const Outcome r = drive({"."});
+  ASSERT_EQ(0, chdir(old));
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("INFO : processingx.xmd\n", r.out);
+  EXPECT_EQ("xmdopt: not entering self: it leads back into a directory being walked\n", r.err);
+  EXPECT_EQ("X", t.read("x.xmd"));
+}
+
 TEST(Driver, FileModeTakesAnyExtensionAndADotlessNameIsADirectory) {
   xmdtest::TempDir t;
   t.write("notes.txt", "text");

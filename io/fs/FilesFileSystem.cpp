@@ -137,6 +137,8 @@ void FilesFileSystem::listDirectory(const std::string& pattern, DirectoryListing
 }
 
 bool FilesFileSystem::getFileId(const std::string& path, FileId& id) {
+  // The empty path under an empty root is the current directory.
+  if (m_root.empty() && path.empty()) return NativePath(u".").getFileId(id);
   return absoluteAware(path).getFileId(id);
 }
 
