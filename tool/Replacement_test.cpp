@@ -46,8 +46,12 @@ Tree makeTree(int files) {
   return tree;
 }
 
+// The sources are readable by their group, not by others.
 void writeTree(const xmdtest::TempDir& t, const std::string& root, const Tree& tree) {
-  for (const auto& kv : tree) t.write(root + "/" + kv.first, kv.second);
+  for (const auto& kv : tree) {
+    t.write(root + "/" + kv.first, kv.second);
+    stdfs::permissions(t / (root + "/" + kv.first), stdfs::perms(0640));
+  }
 }
 
 // Every model file holds its original or its result, and nothing but model
@@ -66,6 +70,11 @@ void expectOriginalOrResult(const xmdtest::TempDir& t, const std::string& root, 
                        (rel.size() > 7 && rel.compare(rel.size() - 7, 7, ".result") == 0 &&
                         original.count(rel.substr(0, rel.size() - 7)));
     EXPECT_TRUE(known) << context << ": stray file " << rel;
+    // Every file keeps the sources' permissions or fewer: a result is
+    // private until it takes its source's permissions.
+    const stdfs::perms mode = e.status().permissions();
+    EXPECT_TRUE(mode == stdfs::perms(0640) || (!original.count(rel) && mode == stdfs::perms(0600)))
+        << context << ": " << rel << " has mode " << std::oct << static_cast<unsigned>(mode);
   }
 }
 
