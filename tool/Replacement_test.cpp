@@ -114,7 +114,9 @@ TEST(Replacement, SurvivesSigkillAtAnyMoment) {
 // Whether strace can run the tool here. A sanitizer build's leak check cannot
 // work under ptrace, so it is turned off for the traced runs.
 bool haveStrace() {
-  setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+  const char* asan = getenv("ASAN_OPTIONS");
+  if (asan == nullptr || std::string(asan).find("detect_leaks=0") == std::string::npos)
+    setenv("ASAN_OPTIONS", (asan != nullptr && *asan ? std::string(asan) + ":" : std::string()).append("detect_leaks=0").c_str(), 1);
   return access("/usr/bin/strace", X_OK) == 0;
 }
 
