@@ -2,8 +2,10 @@
 // Every check prints its one line and abandons the model; only the first
 // failure of a model is reported.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
+#include "io/ChunkFormat.h"
 #include "tool/ModelStreamProcessor.h"
 
 namespace {
@@ -27,6 +29,28 @@ void sortInfluences(BoneInfluence* list, int count) {
 
 ModelStreamProcessor::ModelStreamProcessor(ModelStore& store, std::ostream& console)
     : m_store(store), m_console(console) {}
+
+void ModelStreamProcessor::readFloats(io::ChunkInputStream& in, float* out, int count) {
+  // Reads count floats as count readFloat calls would (same values, same
+  // position afterwards, the same io::EOFException when the file ends
+  // first), through one block copy instead of a call per value.
+  if (count <= 0) return;
+  const int start = in.getPosition();
+  const int64_t bytes = int64_t(count) * 4;
+  if (start > INT_MAX - bytes) {  // positions near the 2 GB limit: value by value
+    for (int i = 0; i < count; ++i) out[i] = in.readFloat();
+    return;
+  }
+  in.readBytes(m_block, start, int(bytes));
+  const size_t whole = m_block.size() / 4;
+  for (size_t i = 0; i < whole; ++i) {
+    const unsigned char* b = &m_block[i * 4];
+    const uint32_t bits = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    std::memcpy(&out[i], &bits, sizeof bits);
+  }
+  in.endChunk(start + int(whole * 4));  // moves the position past them
+  if (whole < size_t(count)) in.readFloat();  // the file ends inside the next: throws
+}
 
 bool ModelStreamProcessor::reject(const char* line) {
   m_console << line << "\n";
@@ -122,13 +146,11 @@ bool ModelStreamProcessor::readSubchunks(io::ChunkInputStream& in, int modelEnd)
       m_material = in.readInt();
       m_materialSeen = true;
     } else if (name == "points") {
-      for (int v = 0; v < m_vertexCount; ++v)
-        for (int c = 0; c < 3; ++c) m_store.positions[v][c] = in.readFloat();
+      readFloats(in, &m_store.positions[0][0], m_vertexCount * 3);
       m_pointsSeen = true;
     } else if (name == "vertexnormalsf") {
       if (m_format.hasNormals()) {
-        for (int v = 0; v < m_vertexCount; ++v)
-          for (int c = 0; c < 3; ++c) m_store.normals[v][c] = in.readFloat();
+        readFloats(in, &m_store.normals[0][0], m_vertexCount * 3);
         m_store.hasNormals = true;
       }
     } else if (name == "faces") {
@@ -158,20 +180,75 @@ bool ModelStreamProcessor::readSubchunks(io::ChunkInputStream& in, int modelEnd)
   return true;
 }
 
+namespace {
+
+// Decodes one chunk integer from bytes [at, size) as ChunkInputStream::readInt
+// does. Returns the bytes it took, or 0 when the integer is not whole in
+// the block or is one that readInt refuses (the caller then leaves it to
+// readInt, with its own failures).
+size_t decodeInteger(const unsigned char* bytes, size_t at, size_t size, int* value) {
+  if (at >= size) return 0;
+  unsigned b = bytes[at];
+  const bool negative = (b & io::chunk::kNegativeFlag) != 0;
+  uint64_t magnitude = b >> 2;
+  int shift = io::chunk::kFirstGroupBits;
+  size_t i = at + 1;
+  for (int count = 1; b & io::chunk::kMoreFlag; ++count) {
+    if (count == io::chunk::kMaxIntegerBytes || i >= size) return 0;
+    b = bytes[i++];
+    magnitude |= uint64_t(b >> 1) << shift;
+    shift += io::chunk::kNextGroupBits;
+  }
+  if (magnitude > io::chunk::kMaxMagnitude) return 0;
+  *value = negative ? -int(magnitude) : int(magnitude);
+  return i - at;
+}
+
+// Face indices are decoded from blocks of at most this many bytes.
+constexpr int64_t kFaceBlock = 1 << 16;
+
+}  // namespace
+
 bool ModelStreamProcessor::readFaces(io::ChunkInputStream& in, int end) {
   // The face storage grows with the indices actually read, so a declared
-  // count cannot make it larger than the file's contents.
+  // count cannot make it larger than the file's contents. The indices are
+  // decoded from blocks; the position moves exactly as readInt would move it.
   std::vector<int32_t>& faces = m_store.faces;
   faces.clear();
-  const int64_t corners = int64_t(m_triangleCount) * 3;
-  for (int64_t i = 0; i < corners; ++i) {
-    const int index = in.readInt();
-    if (index < 0 || index >= m_vertexCount) {
+  int64_t left = int64_t(m_triangleCount) * 3;
+  while (left > 0) {
+    const int start = in.getPosition();
+    const int64_t want = std::min(left * io::chunk::kMaxIntegerBytes, kFaceBlock);
+    size_t used = 0;
+    int index = 0;
+    bool whole = true;
+    if (start <= INT_MAX - want) {
+      in.readBytes(m_block, start, int(want));
+      for (; left > 0; --left) {
+        const size_t n = decodeInteger(m_block.data(), used, m_block.size(), &index);
+        if (n == 0) break;
+        used += n;
+        if (index < 0 || index >= m_vertexCount) {
+          whole = false;
+          break;
+        }
+        faces.push_back(index);
+      }
+      in.endChunk(start + int(used));  // past the indices decoded
+    }
+    if (whole && left > 0 && used == 0) {
+      index = in.readInt();  // not whole in the block, or refused: readInt decides
+      whole = index >= 0 && index < m_vertexCount;
+      if (whole) {
+        faces.push_back(index);
+        --left;
+      }
+    }
+    if (!whole) {
       reject("ERROR - invalid vertex index");
       in.endChunk(end);
       return false;
     }
-    faces.push_back(index);
   }
   m_facesSeen = true;
   return true;
@@ -181,8 +258,7 @@ void ModelStreamProcessor::readTexCoordLayer(io::ChunkInputStream& in) {
   if (m_layersRead >= m_format.getLayerCount()) return;  // ignored, not counted
   if (m_layersRead < m_layerCount) {
     const int d = m_store.layerDimensions[m_layersRead];
-    float* layer = m_store.texCoords[m_layersRead];
-    for (int i = 0, n = m_vertexCount * d; i < n; ++i) layer[i] = in.readFloat();
+    readFloats(in, m_store.texCoords[m_layersRead], m_vertexCount * d);
   }
   // A layer beyond the declared ones (the extra-layers flag) is counted only.
   ++m_layersRead;

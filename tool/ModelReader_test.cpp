@@ -187,6 +187,44 @@ TEST(ModelReader, InfoFieldsPastTheInfoChunkEndTheRun) {
   EXPECT_EQ(0u, f.thrown.find("IOException: Chunk read overflow")) << f.thrown;
 }
 
+TEST(ModelReader, FaceIndicesOfEveryLengthAreReadAsChunkIntegers) {
+  // 1- to 3-byte indices, and a long run of them across several blocks.
+  std::vector<int64_t> corners = {0, 63, 64, 8191, 8192, 65533};
+  for (int i = 0; i < 60000; ++i) corners.push_back((i * 7919) % 65534);
+  const RunResult run = process(file(model([&](ChunkBuilder& b) {
+    info(b, {65534, int64_t(corners.size() / 3), 0, 0});
+    material(b);
+    points(b, 65534);
+    faces(b, corners);
+  })));
+  ASSERT_TRUE(run.passed) << run.console;
+  const std::vector<int32_t>& stored = testStore().faces;
+  ASSERT_EQ(corners.size(), stored.size());
+  for (size_t i = 0; i < corners.size(); ++i) ASSERT_EQ(corners[i], stored[i]) << i;
+}
+
+TEST(ModelReader, FaceIndexThatIsNoChunkIntegerFailsAsTheStreamSays) {
+  // A 6-byte integer and one past 2^31 - 1, each after two good indices:
+  // the failure names the position of the bad integer's first byte.
+  struct Case { const char* name; std::string bytes; };
+  const Case cases[] = {
+      {"six bytes", std::string("\x01\x01\x01\x01\x01\x00", 6)},
+      {"too large", std::string("\xfd\xff\xff\xff\x7e", 5)},
+  };
+  for (const Case& c : cases) {
+    ChunkBuilder b;
+    b.begin("xmd").integer(1).begin("model");
+    info(b, {3, 1, 0, 0});
+    b.begin("faces").integer(0).integer(1);
+    const size_t at = b.size();
+    b.raw(c.bytes).end().end().end();
+    const Failure f = processFailing(b.bytes());
+    EXPECT_EQ("IOException: Invalid chunk integer at {0,#} while reading {1} | #" + std::to_string(at) +
+                  " | n:test.xmd",
+              f.thrown) << c.name;
+  }
+}
+
 TEST(ModelReader, SortInfluencesIsStableAndHeaviestFirst) {
   BoneInfluence list[16];
   for (int i = 0; i < 16; ++i) list[i] = BoneInfluence{i, float(i % 3)};

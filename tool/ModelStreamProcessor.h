@@ -77,6 +77,7 @@ class ModelStreamProcessor {
 
  private:
   bool reject(const char* line);
+  void readFloats(io::ChunkInputStream& in, float* out, int count);
   bool readInfo(io::ChunkInputStream& in);
   bool readSubchunks(io::ChunkInputStream& in, int modelEnd);
   bool readFaces(io::ChunkInputStream& in, int end);
@@ -89,7 +90,8 @@ class ModelStreamProcessor {
   std::ostream& m_console;
   VertexWelder m_welder;
   WeldObserver m_observer;
-  std::vector<unsigned char> m_copy;  // one foreign subchunk at a time
+  std::vector<unsigned char> m_copy;   // one foreign subchunk at a time
+  std::vector<unsigned char> m_block;  // a block of floats being read
 
   // Per-model reading state.
   int m_vertexCount = 0;
