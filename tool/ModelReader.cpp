@@ -157,9 +157,7 @@ bool ModelStreamProcessor::readSubchunks(io::ChunkInputStream& in, int modelEnd)
       if (!readFaces(in, end)) return false;
     } else if (name == "vertexcolors") {
       // The colours are read past, not kept: the result carries none.
-      if (m_format.hasColors())
-        for (int64_t i = 0, n = int64_t(m_vertexCount) * m_vertexColorSize; i < n; ++i)
-          in.readByte();
+      if (m_format.hasColors()) skipBytes(in, int64_t(m_vertexCount) * m_vertexColorSize);
     } else if (name == "texcoordlayer") {
       readTexCoordLayer(in);
     } else if (name == "skin") {
@@ -178,6 +176,18 @@ bool ModelStreamProcessor::readSubchunks(io::ChunkInputStream& in, int modelEnd)
     in.endChunk(end);
   }
   return true;
+}
+
+void ModelStreamProcessor::skipBytes(io::ChunkInputStream& in, int64_t count) {
+  // As count readByte calls: the position moves over them, and a file that
+  // ends first fails with readByte's io::EOFException.
+  const int start = in.getPosition();
+  if (start > INT_MAX - count) {
+    for (int64_t i = 0; i < count; ++i) in.readByte();
+    return;
+  }
+  in.endChunk(start + int(count));  // skips as far as the file goes
+  if (in.getPosition() < start + count) in.readByte();  // the file ended: throws
 }
 
 namespace {

@@ -175,6 +175,41 @@ TEST(ModelReader, ColoursShorterThanDeclaredOverflowTheirChunk) {
   EXPECT_EQ(0u, f.thrown.find("IOException: Chunk read overflow at {0,#} while reading {1}")) << f.thrown;
 }
 
+TEST(ModelReader, DataCutByTheEndOfTheFileEndsTheRunThere) {
+  // The last subchunk of the file is short: the reads run into the end of
+  // the file, not just past the chunk, and fail there.
+  const Body cases[] = {
+      [](ChunkBuilder& b) {
+        material(b);
+        points(b, 3);
+        faces(b, {0, 1, 2});
+        b.begin("vertexcolors").raw(std::string(8, '\x7f')).end();
+      },
+      [](ChunkBuilder& b) {
+        material(b);
+        faces(b, {0, 1, 2});
+        b.begin("points").raw(std::string(35, '\x01')).end();
+      },
+      [](ChunkBuilder& b) {
+        material(b);
+        points(b, 3);
+        faces(b, {0, 1});
+      },
+      [](ChunkBuilder& b) {
+        material(b);
+        points(b, 3);
+        faces(b, {0, 1, 2});
+        b.begin("texcoordlayer").raw(std::string(3, '\x01')).end();
+      },
+  };
+  int i = 0;
+  for (const Body& body : cases) {
+    const Failure f = processFailing(file(model(withInfo({3, 1, 0, 1, 1, 3}, body))));
+    EXPECT_EQ("", f.console) << i;
+    EXPECT_EQ("EOFException: Unexpected end of file in {0}. | n:test.xmd", f.thrown) << i++;
+  }
+}
+
 TEST(ModelReader, InfoFieldsPastTheInfoChunkEndTheRun) {
   // "info" claims 2 body bytes but the four counts take 4.
   ChunkBuilder b;

@@ -78,6 +78,7 @@ class ModelStreamProcessor {
  private:
   bool reject(const char* line);
   void readFloats(io::ChunkInputStream& in, float* out, int count);
+  void skipBytes(io::ChunkInputStream& in, int64_t count);
   bool readInfo(io::ChunkInputStream& in);
   bool readSubchunks(io::ChunkInputStream& in, int modelEnd);
   bool readFaces(io::ChunkInputStream& in, int end);
