@@ -169,7 +169,10 @@ void decodeData(const std::vector<unsigned char>& bytes, int maxRead) {
   io::DataInputStream in(&src);
   unsigned char scratch[64];
   try {
-    for (int steps = 0; steps < 4096; ++steps) {
+    // Seeks can go back, so the steps are bounded (by a little more than one
+    // step per byte, which a stream without seeks cannot exceed).
+    const int maxSteps = 64 + static_cast<int>(bytes.size());
+    for (int steps = 0; steps < maxSteps; ++steps) {
       const int before = in.getPosition();
       switch (in.readByte() % 8) {
         case 0: in.readShort(); break;
