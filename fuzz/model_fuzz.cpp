@@ -4,17 +4,21 @@
 // process-wide model store, reused from model to model and from input to
 // input as from file to file; its console lines go nowhere (to standard
 // output when XMD_FUZZ_CONSOLE is set, to see what a replayed input does).
-// On every input processStream must either
-// complete or throw one of the system's exceptions (the lang::Throwable
-// hierarchy, or the standard length and runtime errors of the streams and
-// text conversions); anything else, a crash or a sanitizer report is a fault.
-// When it completes, its output must be a well-formed chunk container (one
-// top-level chunk with the input's name (as the string encoding writes it
-// back: a name whose bytes are not valid UTF-8 comes back as the text they
-// decode to), its header value, then whole
-// subchunks inside it, nothing after it), and a second pass over the output
-// must complete and reproduce the output byte for byte (a processed file is
-// already welded, so processing it again changes nothing).
+//
+// On every input processStream must either complete or throw one of the
+// system's exceptions (the lang::Throwable hierarchy, or the standard length
+// and runtime errors of the streams and text conversions); anything else, a
+// crash or a sanitizer report is a fault. When it completes:
+// - its output is a well-formed chunk container: one top-level chunk with
+//   the input's name (as the string encoding writes it back: a name whose
+//   bytes are not valid UTF-8 comes back as the text they decode to) and
+//   header value, whole subchunks inside it, nothing after it;
+// - it holds the input's subchunks in their order, each foreign one byte for
+//   byte, each "model" again a "model";
+// - a second pass over it completes and reproduces it byte for byte (a
+//   processed file is already welded, so processing it again changes
+//   nothing).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -95,35 +99,63 @@ lang::String rewritten(const lang::String& name) {
   return back;
 }
 
-// The output's framing: one top-level chunk with the input's name and header
-// value, subchunks wholly inside it, nothing after it.
-void checkContainer(const Bytes& input, const Bytes& output) {
-  try {
-    io::ByteArrayInputStream isrc(input, "input");
-    io::ChunkInputStream iin(&isrc);
-    lang::String inName;
-    int inEnd = 0;
-    iin.beginChunk(inName, inEnd);
-    const int inHeader = iin.readInt();
+// One subchunk of a top-level chunk: its name and where it lies.
+struct Child {
+  lang::String name;
+  int start;
+  int end;
+};
 
-    io::ByteArrayInputStream src(output, "output");
-    io::ChunkInputStream in(&src);
-    lang::String name;
-    int end = 0;
-    in.beginChunk(name, end);
-    if (name != rewritten(inName)) fail("the result's top-level chunk has another name");
-    if (in.readInt() != inHeader) fail("the result's header value differs");
-    if (end != static_cast<int>(output.size())) fail("the result's top-level chunk is not the whole result");
-    while (in.getPosition() < end) {
-      lang::String child;
-      int childEnd = 0;
-      in.beginChunk(child, childEnd);
-      if (childEnd > end) fail("a subchunk of the result runs past its top-level chunk");
-      in.endChunk(childEnd);
-    }
-    in.endChunk(end);
+// Reads the top-level chunk's header and the headers of its subchunks.
+// Throws what the chunk stream throws.
+std::vector<Child> children(const Bytes& bytes, lang::String& name, int& header, int& end) {
+  io::ByteArrayInputStream src(bytes, "container");
+  io::ChunkInputStream in(&src);
+  in.beginChunk(name, end);
+  header = in.readInt();
+  std::vector<Child> list;
+  while (in.getPosition() < end) {
+    Child c;
+    c.start = in.beginChunk(c.name, c.end);
+    in.endChunk(c.end);
+    list.push_back(c);
+  }
+  return list;
+}
+
+// The output's framing: one top-level chunk with the input's name and header
+// value, subchunks wholly inside it, nothing after it; the input's
+// subchunks in their order, each foreign one byte for byte, each "model"
+// again a "model".
+void checkContainer(const Bytes& input, const Bytes& output) {
+  lang::String inName, name;
+  int inHeader = 0, header = 0, inEnd = 0, end = 0;
+  std::vector<Child> inChildren, outChildren;
+  try {
+    inChildren = children(input, inName, inHeader, inEnd);
+  } catch (const lang::Throwable& e) {
+    fail("processStream completed over a container that does not read: " + lang::toText(e));
+  }
+  try {
+    outChildren = children(output, name, header, end);
   } catch (const lang::Throwable& e) {
     fail("the result is no well-formed chunk container: " + lang::toText(e));
+  }
+  if (name != rewritten(inName)) fail("the result's top-level chunk has another name");
+  if (header != inHeader) fail("the result's header value differs");
+  if (end != static_cast<int>(output.size())) fail("the result's top-level chunk is not the whole result");
+  if (outChildren.size() != inChildren.size()) fail("the result has another number of subchunks");
+  for (size_t i = 0; i < inChildren.size(); ++i) {
+    const Child& a = inChildren[i];
+    const Child& b = outChildren[i];
+    if (b.end > end) fail("a subchunk of the result runs past its top-level chunk");
+    if (a.name == "model") {
+      if (b.name != "model") fail("a model's place in the result holds another chunk");
+      continue;
+    }
+    const bool same = b.end - b.start == a.end - a.start && a.end <= static_cast<int>(input.size()) &&
+                      std::equal(input.begin() + a.start, input.begin() + a.end, output.begin() + b.start);
+    if (!same) fail("a foreign subchunk is not copied byte for byte");
   }
 }
 
