@@ -19,6 +19,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== normal build and tests: ${SECONDS}s so far"
 echo "== sanitizer build (ASan, UBSan, LSan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXMDOPT_SANITIZE=ON \
   -DXMDOPT_BUILD_BENCH=OFF >/dev/null
@@ -27,7 +28,9 @@ ASAN_OPTIONS=detect_leaks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
+echo "== sanitizer build and tests: ${SECONDS}s so far"
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== short fuzz run, ${fuzz_seconds}s per target"
   bash scripts/fuzz.sh "$fuzz_seconds"
 fi
+echo "== all passed in ${SECONDS}s"
