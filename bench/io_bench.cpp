@@ -93,37 +93,31 @@ long long fileSize(const std::string& path) {
 
 // --- decoding -----------------------------------------------------------
 
-void BM_DecodeIntegers(benchmark::State& state) {
-    const std::string& path = integersFile();
+// Decodes the kValues values of the one chunk of a file with `read`.
+template <typename Sum, Sum (*Read)(io::ChunkInputStream&)>
+void decodeValues(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         io::FileInputStream file(path);
         io::ChunkInputStream in(&file);
         lang::String name;
         int end;
         in.beginChunk(name, end);
-        long long sum = 0;
-        for (int i = 0; i < kValues; ++i) sum += in.readInt();
+        Sum sum = 0;
+        for (int i = 0; i < kValues; ++i) sum += Read(in);
         benchmark::DoNotOptimize(sum);
     }
     state.SetBytesProcessed(state.iterations() * fileSize(path));
     state.SetItemsProcessed(state.iterations() * kValues);
 }
 
-void BM_DecodeFloats(benchmark::State& state) {
-    const std::string& path = floatsFile();
-    for (auto _ : state) {
-        io::FileInputStream file(path);
-        io::ChunkInputStream in(&file);
-        lang::String name;
-        int end;
-        in.beginChunk(name, end);
-        float sum = 0;
-        for (int i = 0; i < kValues; ++i) sum += in.readFloat();
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetBytesProcessed(state.iterations() * fileSize(path));
-    state.SetItemsProcessed(state.iterations() * kValues);
+long long readInteger(io::ChunkInputStream& in) { return in.readInt(); }
+float readFloat(io::ChunkInputStream& in) { return in.readFloat(); }
+
+void BM_DecodeIntegers(benchmark::State& state) {
+    decodeValues<long long, readInteger>(state, integersFile());
 }
+
+void BM_DecodeFloats(benchmark::State& state) { decodeValues<float, readFloat>(state, floatsFile()); }
 
 void BM_DecodeTree(benchmark::State& state) {
     const std::string& path = treeFile();
