@@ -30,6 +30,19 @@ FILETIME toFileTime(const struct timespec& t);
 struct timespec fromFileTime(const FILETIME& t);
 // The attribute word of a stat record (of a link's target when isLink).
 DWORD attributesOf(const struct stat& st, bool isLink);
+// Fills the fields that a find record and a by-handle record share from a
+// stat record: attributes, the three times (POSIX keeps no creation time: the
+// last write stands in) and the size (0 for a directory).
+template <typename Record>
+void fillFromStat(const struct stat& st, bool isLink, Record* r) {
+  r->dwFileAttributes = attributesOf(st, isLink);
+  r->ftCreationTime = toFileTime(st.st_mtim);
+  r->ftLastAccessTime = toFileTime(st.st_atim);
+  r->ftLastWriteTime = toFileTime(st.st_mtim);
+  const unsigned long long size = S_ISDIR(st.st_mode) ? 0 : static_cast<unsigned long long>(st.st_size);
+  r->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  r->nFileSizeLow = static_cast<DWORD>(size);
+}
 // Copies everything from in to out; 0 or the errno of the failure.
 int copyBytes(int in, int out);
 

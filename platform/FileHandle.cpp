@@ -131,13 +131,7 @@ BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info) {
     return FALSE;
   }
   if (fstat(f->fd, &st) != 0) return failErrno();
-  info->dwFileAttributes = attributesOf(st, false);
-  info->ftCreationTime = toFileTime(st.st_mtim);
-  info->ftLastAccessTime = toFileTime(st.st_atim);
-  info->ftLastWriteTime = toFileTime(st.st_mtim);
-  const std::uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
-  info->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-  info->nFileSizeLow = static_cast<DWORD>(size);
+  fillFromStat(st, false, info);
   info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
   // The device number stands for the volume; it and the inode name the file.
   info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev ^ (std::uint64_t(st.st_dev) >> 32));

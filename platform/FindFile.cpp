@@ -72,13 +72,7 @@ bool describe(int dirFd, const std::string& statPath, const std::string& name,
   if (!isLink || fstatat(dirFd, statPath.c_str(), &st, 0) != 0) st = lst;
   std::memset(data, 0, sizeof *data);
   if (!toWideName(name, data->cFileName, MAX_PATH)) return false;
-  data->dwFileAttributes = attributesOf(st, isLink);
-  data->ftCreationTime = toFileTime(st.st_mtim);
-  data->ftLastAccessTime = toFileTime(st.st_atim);
-  data->ftLastWriteTime = toFileTime(st.st_mtim);
-  const std::uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
-  data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-  data->nFileSizeLow = static_cast<DWORD>(size);
+  fillFromStat(st, isLink, data);
   return true;
 }
 
