@@ -30,8 +30,7 @@ class LinearKeyTrack : public Track {
   bool addKey(float time, float x, float y, float z, float w = 0.0f);
   std::size_t keyCount() const { return m_keys.size(); }
 
-  std::uint32_t evaluate(float time, float* out, int components,
-                         std::uint32_t hint) const override;
+  std::uint32_t evaluate(float time, float* out, int components, std::uint32_t hint) const override;
 
  private:
   std::vector<Key> m_keys;

@@ -26,7 +26,8 @@ xmdsamples::Model grid(int k, float z) {
   for (int y = 0; y < k; ++y)
     for (int x = 0; x < k; ++x) {
       const float x0 = x, x1 = x + 1.0f, y0 = y, y1 = y + 1.0f;
-      const std::array<float, 3> q[6] = {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y0, z}, {x1, y1, z}, {x0, y1, z}};
+      const std::array<float, 3> q[6] = {{x0, y0, z}, {x1, y0, z}, {x1, y1, z},
+                                         {x0, y0, z}, {x1, y1, z}, {x0, y1, z}};
       corners.insert(corners.end(), q, q + 6);
     }
   return xmdsamples::soup(corners);
@@ -41,10 +42,11 @@ struct Tree {
     std::mt19937 rng(2024);
     for (int i = 0; i < 2000; ++i) {
       const int pick = static_cast<int>(rng() % 100);
-      const int k = pick < 70 ? 2 + static_cast<int>(rng() % 9) : pick < 97 ? 20 + static_cast<int>(rng() % 21)
-                                                                             : 80 + static_cast<int>(rng() % 21);
-      const std::string path = "src/g" + std::to_string(i % 10) + "/s" + std::to_string(i % 7) + "/m" +
-                               std::to_string(i) + ".xmd";
+      const int k = pick < 70   ? 2 + static_cast<int>(rng() % 9)
+                    : pick < 97 ? 20 + static_cast<int>(rng() % 21)
+                                : 80 + static_cast<int>(rng() % 21);
+      const std::string path = "src/g" + std::to_string(i % 10) + "/s" + std::to_string(i % 7) +
+                               "/m" + std::to_string(i) + ".xmd";
       const std::string bytes = xmdsamples::file({grid(k, static_cast<float>(i))});
       this->bytes += bytes.size();
       dir.write(path, bytes);

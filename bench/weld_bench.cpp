@@ -20,7 +20,7 @@ const TestModel& input(int which) {
   static const TestModel models[] = {
       tooltest::benchDistinct(),           tooltest::benchJitteredCopies(false),
       tooltest::benchJitteredCopies(true), tooltest::benchGrid(),
-      tooltest::benchTriangleSoup(),        tooltest::adversarialModels().back(),
+      tooltest::benchTriangleSoup(),       tooltest::adversarialModels().back(),
   };
   return models[which];
 }
@@ -69,8 +69,8 @@ void BM_MeshoptRemap(benchmark::State& state) {
   std::vector<unsigned int> remap(m.size());
   size_t kept = 0;
   for (auto _ : state) {
-    kept = meshopt_generateVertexRemap(remap.data(), nullptr, m.size(), vertices.data(),
-                                       m.size(), stride);
+    kept = meshopt_generateVertexRemap(remap.data(), nullptr, m.size(), vertices.data(), m.size(),
+                                       stride);
     benchmark::DoNotOptimize(kept);
   }
   state.counters["kept"] = double(kept);

@@ -31,7 +31,8 @@ bool replayFile(const fs::path& path) {
     std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   // A heap block of exactly the input's size (none for an empty input), so
   // that AddressSanitizer sees a read one byte past its end.
   std::unique_ptr<uint8_t[]> exact(bytes.empty() ? nullptr : new uint8_t[bytes.size()]);

@@ -52,18 +52,21 @@ struct Shape {
   bool shortInfo = false;   // "info" ends after the layer dimensions
   bool extraFlag = false;
   bool extraLayers = false;  // the two further "texcoordlayer" the flag announces
-  int weights = 0;          // weights per vertex; > 0 needs a skin
+  int weights = 0;           // weights per vertex; > 0 needs a skin
   int bones = 0;
   int influences = 0;       // listed per vertex
   bool skinUnread = false;  // a "skin" although weights is 0
   bool foreignInModel = false;
-  bool reversed = false;    // subchunks after "info" in reverse order
-  int badIndex = -1;        // a triangle corner out of range, to fail a check
+  bool reversed = false;  // subchunks after "info" in reverse order
+  int badIndex = -1;      // a triangle corner out of range, to fail a check
 };
 
 void model(xmdtest::ChunkBuilder& b, const Shape& s) {
   b.begin("model");
-  b.begin("info").integer(s.vertices).integer(s.triangles).integer(s.weights)
+  b.begin("info")
+      .integer(s.vertices)
+      .integer(s.triangles)
+      .integer(s.weights)
       .integer(static_cast<int>(s.layers.size()));
   for (int d : s.layers) b.integer(d);
   if (!s.shortInfo) b.integer(s.colorSize).integer(s.extraFlag ? 1 : 0);
@@ -228,8 +231,24 @@ std::vector<std::pair<std::string, Bytes>> modelSeeds() {
 Bytes walkerSeed() {
   xmdtest::ChunkBuilder b;
   b.begin("FGAB").integer(-100).f32(0.5f).str("caf\xC3\xA9 \xF0\x9F\x98\x80").u8(7).end();
-  b.begin("CD").begin("FFFF").integer(0).integer(63).integer(64).integer(2147483647).end()
-      .begin("AAC").str("").str("x").end().begin("D").begin("EB").u8(1).u8(2).end().end().end();
+  b.begin("CD")
+      .begin("FFFF")
+      .integer(0)
+      .integer(63)
+      .integer(64)
+      .integer(2147483647)
+      .end()
+      .begin("AAC")
+      .str("")
+      .str("x")
+      .end()
+      .begin("D")
+      .begin("EB")
+      .u8(1)
+      .u8(2)
+      .end()
+      .end()
+      .end();
   b.begin("").end();
   return b.bytes();
 }
@@ -288,7 +307,9 @@ void fill(sg::Light& l) {
   l.m_scale = math::Vector3(1, 2, 3);
   l.m_isMultiply = true;
 }
-void fill(math::Matrix4x4& m) { for (int i = 0; i < 16; ++i) m.data()[i] = 0.5f * i - 3; }
+void fill(math::Matrix4x4& m) {
+  for (int i = 0; i < 16; ++i) m.data()[i] = 0.5f * i - 3;
+}
 void fill(math::Vector3& v) { v = math::Vector3(1.5f, -2, 1e-20f); }
 void fill(pix::Colorf& c) { c = pix::Colorf(0.25f, 0.5f, 0.75f, 1); }
 void fill(sg::ViewFrustum& f) { f = sg::ViewFrustum(0.1f, 5000, 1.2f); }
@@ -390,7 +411,8 @@ int main(int argc, char** argv) {
     ++count;
   }
   for (const auto& [name, bytes] : seeds)
-    if (name == "several_models") writeFile("chunk", name + "_short_reads", std::string(1, '\3') + str(bytes));
+    if (name == "several_models")
+      writeFile("chunk", name + "_short_reads", std::string(1, '\3') + str(bytes));
   writeFile("chunk", "walker_ops", std::string(1, '\0') + str(walkerSeed()));
   writeFile("chunk", "walker_ops_short_reads", std::string(1, '\1') + str(walkerSeed()));
   // Data-stream opcodes: short, int, float, string, skip, read, seek, readFully.
@@ -400,10 +422,13 @@ int main(int argc, char** argv) {
       "\x01\x00\x00\x00\x01"  // readInt
       "\x02\x3F\x80\x00\x00"  // readFloat
       "\x03\x00\x02\xC3\xA9"  // readUTF
-      "\x04\x02" "zz"          // skip 2
-      "\x05\x03" "abc"         // read 3
-      "\x06\x01"              // seek to 1
-      "\x07\x02" "xy";         // readFully 2
+      "\x04\x02"
+      "zz"  // skip 2
+      "\x05\x03"
+      "abc"       // read 3
+      "\x06\x01"  // seek to 1
+      "\x07\x02"
+      "xy";  // readFully 2
   writeFile("chunk", "data_ops", std::string(kDataOps, sizeof(kDataOps) - 1));
   count += 4;
   SgSeeds sg;

@@ -73,7 +73,9 @@ void forEachSgClass(Visitor& visitor) {
 struct SgClassCounter {
   int count = 0;
   template <class T>
-  void visit(int, const char*) { ++count; }
+  void visit(int, const char*) {
+    ++count;
+  }
 };
 
 inline int sgClassCount() {

@@ -70,7 +70,8 @@ std::vector<unsigned char> encodeInChunk(Write write) {
 // Writing a value that was read and reading it back gives the same value.
 // Neither may throw: a value the reader delivered is one the writer takes.
 void checkIntRoundTrip(int value) try {
-  std::vector<unsigned char> bytes = encodeInChunk([&](io::ChunkOutputStream& o) { o.writeInt(value); });
+  std::vector<unsigned char> bytes =
+      encodeInChunk([&](io::ChunkOutputStream& o) { o.writeInt(value); });
   io::ByteArrayInputStream src(bytes);
   io::ChunkInputStream in(&src);
   lang::String name;
@@ -122,11 +123,21 @@ struct Walker {
 
   void op(int which, int start, int end, int depth) {
     switch (which) {
-      case 0: checkIntRoundTrip(in.readInt()); break;
-      case 1: in.readFloat(); break;
-      case 2: checkStringRoundTrip(in.readString()); break;
-      case 3: in.readByte(); break;
-      case 4: copy(start, end - start); break;
+      case 0:
+        checkIntRoundTrip(in.readInt());
+        break;
+      case 1:
+        in.readFloat();
+        break;
+      case 2:
+        checkStringRoundTrip(in.readString());
+        break;
+      case 3:
+        in.readByte();
+        break;
+      case 4:
+        copy(start, end - start);
+        break;
       case 5:
         while (depth < kMaxDepth && in.getPosition() < end) chunk(depth + 1);
         break;
@@ -175,9 +186,15 @@ void decodeData(const std::vector<unsigned char>& bytes, int maxRead) {
     for (int steps = 0; steps < maxSteps; ++steps) {
       const int before = in.getPosition();
       switch (in.readByte() % 8) {
-        case 0: in.readShort(); break;
-        case 1: in.readInt(); break;
-        case 2: in.readFloat(); break;
+        case 0:
+          in.readShort();
+          break;
+        case 1:
+          in.readInt();
+          break;
+        case 2:
+          in.readFloat();
+          break;
         case 3: {
           lang::String s = in.readUTF();
           io::ByteArrayOutputStream sink(0);

@@ -143,7 +143,8 @@ void checkContainer(const Bytes& input, const Bytes& output) {
   }
   if (name != rewritten(inName)) fail("the result's top-level chunk has another name");
   if (header != inHeader) fail("the result's header value differs");
-  if (end != static_cast<int>(output.size())) fail("the result's top-level chunk is not the whole result");
+  if (end != static_cast<int>(output.size()))
+    fail("the result's top-level chunk is not the whole result");
   if (outChildren.size() != inChildren.size()) fail("the result has another number of subchunks");
   for (size_t i = 0; i < inChildren.size(); ++i) {
     const Child& a = inChildren[i];
@@ -153,8 +154,9 @@ void checkContainer(const Bytes& input, const Bytes& output) {
       if (b.name != "model") fail("a model's place in the result holds another chunk");
       continue;
     }
-    const bool same = b.end - b.start == a.end - a.start && a.end <= static_cast<int>(input.size()) &&
-                      std::equal(input.begin() + a.start, input.begin() + a.end, output.begin() + b.start);
+    const bool same =
+        b.end - b.start == a.end - a.start && a.end <= static_cast<int>(input.size()) &&
+        std::equal(input.begin() + a.start, input.begin() + a.end, output.begin() + b.start);
     if (!same) fail("a foreign subchunk is not copied byte for byte");
   }
 }

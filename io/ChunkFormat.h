@@ -37,20 +37,20 @@ const uint32_t kMaxMagnitude = INT_MAX;
 // Encodes value (not INT_MIN) in as few bytes as its magnitude needs.
 // Returns the byte count, 1 to 5.
 inline int encodeInteger(int value, unsigned char out[kMaxIntegerBytes]) {
-    uint32_t m = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    unsigned first = (m & 0x3F) << 2;
-    if (value < 0) first |= kNegativeFlag;
-    m >>= kFirstGroupBits;
-    if (m != 0) first |= kMoreFlag;
-    out[0] = static_cast<unsigned char>(first);
-    int n = 1;
-    while (m != 0) {
-        unsigned next = (m & 0x7F) << 1;
-        m >>= kNextGroupBits;
-        if (m != 0) next |= kMoreFlag;
-        out[n++] = static_cast<unsigned char>(next);
-    }
-    return n;
+  uint32_t m = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  unsigned first = (m & 0x3F) << 2;
+  if (value < 0) first |= kNegativeFlag;
+  m >>= kFirstGroupBits;
+  if (m != 0) first |= kMoreFlag;
+  out[0] = static_cast<unsigned char>(first);
+  int n = 1;
+  while (m != 0) {
+    unsigned next = (m & 0x7F) << 1;
+    m >>= kNextGroupBits;
+    if (m != 0) next |= kMoreFlag;
+    out[n++] = static_cast<unsigned char>(next);
+  }
+  return n;
 }
 
 }  // namespace chunk

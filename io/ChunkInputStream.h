@@ -23,41 +23,41 @@
 namespace io {
 
 class ChunkInputStream : public FilterInputStream {
-public:
-    // Position 0; reads nothing.
-    explicit ChunkInputStream(InputStream* in);
-    ~ChunkInputStream() override;
+ public:
+  // Position 0; reads nothing.
+  explicit ChunkInputStream(InputStream* in);
+  ~ChunkInputStream() override;
 
-    // Reads a chunk header. Returns the position of its first byte; name
-    // receives the chunk's name, end the position just past its body.
-    // Throws io::IOException "Invalid chunk {2} length at {0,#} while
-    // reading {1}" when the length is negative or the end would pass
-    // 2^31 - 1; io::EOFException / "Invalid UTF-8 data in {0}." as readUTF.
-    int beginChunk(lang::String& name, int& end);
-    // Skips what is left of the chunk up to end (only as far as the source
-    // goes). Throws io::IOException "Chunk read overflow at {0,#} while
-    // reading {1}" when the position is already past end.
-    void endChunk(int end);
-    int getPosition() const { return m_data.getPosition(); }
+  // Reads a chunk header. Returns the position of its first byte; name
+  // receives the chunk's name, end the position just past its body.
+  // Throws io::IOException "Invalid chunk {2} length at {0,#} while
+  // reading {1}" when the length is negative or the end would pass
+  // 2^31 - 1; io::EOFException / "Invalid UTF-8 data in {0}." as readUTF.
+  int beginChunk(lang::String& name, int& end);
+  // Skips what is left of the chunk up to end (only as far as the source
+  // goes). Throws io::IOException "Chunk read overflow at {0,#} while
+  // reading {1}" when the position is already past end.
+  void endChunk(int end);
+  int getPosition() const { return m_data.getPosition(); }
 
-    // One chunk integer. Throws io::IOException "Invalid chunk integer at
-    // {0,#} while reading {1}" ({0} its first byte) for more than 5 bytes or
-    // a magnitude past 2^31 - 1; io::EOFException when the source ends.
-    int readInt();
-    // A 4-byte big-endian float, a string, a byte; io::EOFException at the end.
-    float readFloat();
-    lang::String readString();
-    unsigned char readByte();
-    // Copies the length bytes that start at position start into buffer and
-    // returns to the current position. When the source ends first, buffer
-    // holds only the bytes it delivered; the buffer grows with the bytes that
-    // arrive, never to a declared length the source does not have. Throws
-    // io::IOException "Failed to seek file position: {0}" when the source
-    // cannot be positioned at start or back.
-    void readBytes(std::vector<unsigned char>& buffer, int start, int length);
+  // One chunk integer. Throws io::IOException "Invalid chunk integer at
+  // {0,#} while reading {1}" ({0} its first byte) for more than 5 bytes or
+  // a magnitude past 2^31 - 1; io::EOFException when the source ends.
+  int readInt();
+  // A 4-byte big-endian float, a string, a byte; io::EOFException at the end.
+  float readFloat();
+  lang::String readString();
+  unsigned char readByte();
+  // Copies the length bytes that start at position start into buffer and
+  // returns to the current position. When the source ends first, buffer
+  // holds only the bytes it delivered; the buffer grows with the bytes that
+  // arrive, never to a declared length the source does not have. Throws
+  // io::IOException "Failed to seek file position: {0}" when the source
+  // cannot be positioned at start or back.
+  void readBytes(std::vector<unsigned char>& buffer, int start, int length);
 
-private:
-    DataInputStream m_data;
+ private:
+  DataInputStream m_data;
 };
 
 }  // namespace io

@@ -18,44 +18,46 @@ namespace io {
 // over. chunkStarts and chunkNames hold, innermost last, each open chunk's
 // body offset in buffer and its name.
 class ChunkOutputStream::ChunkOutputStreamImpl : public lang::Object {
-public:
-    explicit ChunkOutputStreamImpl(OutputStream* o) : out(o), scratch(0), encoder(&scratch) {}
+ public:
+  explicit ChunkOutputStreamImpl(OutputStream* o) : out(o), scratch(0), encoder(&scratch) {}
 
-    // Appends the bytes of scratch to buffer.
-    void appendScratch() { append(scratch.data(), static_cast<size_t>(scratch.size())); }
+  // Appends the bytes of scratch to buffer.
+  void appendScratch() { append(scratch.data(), static_cast<size_t>(scratch.size())); }
 
-    void append(const unsigned char* bytes, size_t count) {
-        if (count == 0) return;
-        size_t size = buffer.size();
-        // Offsets into the buffer are ints: it cannot pass 2^31 - 1 bytes.
-        if (count > static_cast<size_t>(INT_MAX) - size) {
-            lang::String name = chunkNames.size() > 0 ? chunkNames[chunkNames.size() - 1] : lang::String();
-            detail::raise<IOException>("Invalid chunk {0} size when writing {1}", name, out->toString());
-        }
-        buffer.insert(buffer.end(), bytes, bytes + count);
+  void append(const unsigned char* bytes, size_t count) {
+    if (count == 0) return;
+    size_t size = buffer.size();
+    // Offsets into the buffer are ints: it cannot pass 2^31 - 1 bytes.
+    if (count > static_cast<size_t>(INT_MAX) - size) {
+      lang::String name =
+          chunkNames.size() > 0 ? chunkNames[chunkNames.size() - 1] : lang::String();
+      detail::raise<IOException>("Invalid chunk {0} size when writing {1}", name, out->toString());
     }
+    buffer.insert(buffer.end(), bytes, bytes + count);
+  }
 
-    // Strings are encoded into scratch: refuse one too long for the string
-    // encoding here, naming the stream the user writes to.
-    void checkString(const lang::String& value) {
-        long long bytes = DataOutputStream::measureUTF(value);
-        if (bytes > DataOutputStream::kMaxUTFBytes)
-            detail::raise<IOException>("UTF-8 data of {0} bytes too long when writing {1}", bytes, out->toString());
-    }
+  // Strings are encoded into scratch: refuse one too long for the string
+  // encoding here, naming the stream the user writes to.
+  void checkString(const lang::String& value) {
+    long long bytes = DataOutputStream::measureUTF(value);
+    if (bytes > DataOutputStream::kMaxUTFBytes)
+      detail::raise<IOException>("UTF-8 data of {0} bytes too long when writing {1}", bytes,
+                                 out->toString());
+  }
 
-    // One write of the whole buffer (also when empty), then it is emptied.
-    void handOver() {
-        out->write(buffer.data(), static_cast<int>(buffer.size()));
-        buffer.clear();
-    }
+  // One write of the whole buffer (also when empty), then it is emptied.
+  void handOver() {
+    out->write(buffer.data(), static_cast<int>(buffer.size()));
+    buffer.clear();
+  }
 
-    OutputStream* out;  // not owned
-    ByteArrayOutputStream scratch;
-    DataOutputStream encoder;
-    util::Vector<unsigned char> buffer;
-    util::Vector<int> chunkStarts;
-    util::Vector<lang::String> chunkNames;
-    int outerHeaderStart = 0;  // offset in buffer of the outermost open chunk's header
+  OutputStream* out;  // not owned
+  ByteArrayOutputStream scratch;
+  DataOutputStream encoder;
+  util::Vector<unsigned char> buffer;
+  util::Vector<int> chunkStarts;
+  util::Vector<lang::String> chunkNames;
+  int outerHeaderStart = 0;  // offset in buffer of the outermost open chunk's header
 };
 
 ChunkOutputStream::ChunkOutputStream(OutputStream* out)
@@ -64,78 +66,81 @@ ChunkOutputStream::ChunkOutputStream(OutputStream* out)
 ChunkOutputStream::~ChunkOutputStream() = default;
 
 void ChunkOutputStream::beginChunk(const lang::String& name) {
-    ChunkOutputStreamImpl& d = *m_impl;
-    d.checkString(name);
-    d.scratch.reset();
-    d.encoder.writeUTF(name);
-    d.encoder.writeInt(0);  // placeholder for the body length
-    int headerStart = static_cast<int>(d.buffer.size());
-    d.appendScratch();
-    if (d.chunkStarts.size() == 0) d.outerHeaderStart = headerStart;
-    d.chunkStarts.push_back(static_cast<int>(d.buffer.size()));
-    d.chunkNames.push_back(name);
+  ChunkOutputStreamImpl& d = *m_impl;
+  d.checkString(name);
+  d.scratch.reset();
+  d.encoder.writeUTF(name);
+  d.encoder.writeInt(0);  // placeholder for the body length
+  int headerStart = static_cast<int>(d.buffer.size());
+  d.appendScratch();
+  if (d.chunkStarts.size() == 0) d.outerHeaderStart = headerStart;
+  d.chunkStarts.push_back(static_cast<int>(d.buffer.size()));
+  d.chunkNames.push_back(name);
 }
 
 void ChunkOutputStream::endChunk() {
-    ChunkOutputStreamImpl& d = *m_impl;
-    size_t open = d.chunkStarts.size();
-    if (open == 0) detail::raise<IOException>("Unpaired end chunk when writing {0}", d.out->toString());
-    lang::String name = d.chunkNames[open - 1];
-    int start = d.chunkStarts[open - 1];
-    d.chunkNames.resize(open - 1);
-    d.chunkStarts.resize(open - 1);
+  ChunkOutputStreamImpl& d = *m_impl;
+  size_t open = d.chunkStarts.size();
+  if (open == 0)
+    detail::raise<IOException>("Unpaired end chunk when writing {0}", d.out->toString());
+  lang::String name = d.chunkNames[open - 1];
+  int start = d.chunkStarts[open - 1];
+  d.chunkNames.resize(open - 1);
+  d.chunkStarts.resize(open - 1);
 
-    int size = static_cast<int>(d.buffer.size());
-    int length = size - start;
-    if (!(length >= 0 && start >= chunk::kLengthSize && start <= size))
-        detail::raise<IOException>("Invalid chunk {0} size when writing {1}", name, d.out->toString());
-    d.scratch.reset();
-    d.encoder.writeInt(length);
-    std::memcpy(&d.buffer[start - chunk::kLengthSize], d.scratch.data(), chunk::kLengthSize);
-    if (d.chunkStarts.size() == 0) d.handOver();
+  int size = static_cast<int>(d.buffer.size());
+  int length = size - start;
+  if (!(length >= 0 && start >= chunk::kLengthSize && start <= size))
+    detail::raise<IOException>("Invalid chunk {0} size when writing {1}", name, d.out->toString());
+  d.scratch.reset();
+  d.encoder.writeInt(length);
+  std::memcpy(&d.buffer[start - chunk::kLengthSize], d.scratch.data(), chunk::kLengthSize);
+  if (d.chunkStarts.size() == 0) d.handOver();
 }
 
 void ChunkOutputStream::writeInt(int value) {
-    ChunkOutputStreamImpl& d = *m_impl;
-    if (value == INT_MIN)
-        detail::raise<IOException>("Chunk integer {0} out of range when writing {1}", value, d.out->toString());
-    // Fixed-size encodings need no scratch stream: they go straight to the
-    // buffer (the same bytes the encoder would give).
-    unsigned char bytes[chunk::kMaxIntegerBytes];
-    int n = chunk::encodeInteger(value, bytes);
-    d.append(bytes, static_cast<size_t>(n));
+  ChunkOutputStreamImpl& d = *m_impl;
+  if (value == INT_MIN)
+    detail::raise<IOException>("Chunk integer {0} out of range when writing {1}", value,
+                               d.out->toString());
+  // Fixed-size encodings need no scratch stream: they go straight to the
+  // buffer (the same bytes the encoder would give).
+  unsigned char bytes[chunk::kMaxIntegerBytes];
+  int n = chunk::encodeInteger(value, bytes);
+  d.append(bytes, static_cast<size_t>(n));
 }
 
 void ChunkOutputStream::writeFloat(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    unsigned char bytes[4] = {static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
-                              static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits)};
-    m_impl->append(bytes, 4);
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  unsigned char bytes[4] = {
+      static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
+      static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits)};
+  m_impl->append(bytes, 4);
 }
 
 void ChunkOutputStream::writeString(const lang::String& value) {
-    ChunkOutputStreamImpl& d = *m_impl;
-    d.checkString(value);
-    d.scratch.reset();
-    d.encoder.writeUTF(value);
-    d.appendScratch();
+  ChunkOutputStreamImpl& d = *m_impl;
+  d.checkString(value);
+  d.scratch.reset();
+  d.encoder.writeUTF(value);
+  d.appendScratch();
 }
 
 void ChunkOutputStream::writeBytes(const std::vector<unsigned char>& bytes) {
-    // Raw bytes need no encoding: they go straight to the buffer.
-    m_impl->append(bytes.data(), bytes.size());
+  // Raw bytes need no encoding: they go straight to the buffer.
+  m_impl->append(bytes.data(), bytes.size());
 }
 
 void ChunkOutputStream::close() {
-    ChunkOutputStreamImpl& d = *m_impl;
-    if (d.chunkStarts.size() > 0) {
-        // Open chunks have no length yet: drop them, keep what precedes them.
-        d.buffer.resize(d.outerHeaderStart);
-        d.chunkStarts.clear();
-        d.chunkNames.clear();
-    }
-    d.handOver();
+  ChunkOutputStreamImpl& d = *m_impl;
+  if (d.chunkStarts.size() > 0) {
+    // Open chunks have no length yet: drop them, keep what precedes them.
+    d.buffer.resize(d.outerHeaderStart);
+    d.chunkStarts.clear();
+    d.chunkNames.clear();
+  }
+  d.handOver();
 }
 
 int ChunkOutputStream::openChunks() const { return static_cast<int>(m_impl->chunkStarts.size()); }

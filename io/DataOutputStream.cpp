@@ -11,8 +11,8 @@ namespace io {
 namespace {
 
 const lang::Encoding& utf8() {
-    static const lang::Encoding encoding("UTF-8");
-    return encoding;
+  static const lang::Encoding encoding("UTF-8");
+  return encoding;
 }
 
 // Calls f(codePoint) for each code point of text: a high surrogate followed
@@ -20,88 +20,89 @@ const lang::Encoding& utf8() {
 // after it yields nothing; any other unit is a code point of its own.
 template <class F>
 void forEachCodePoint(const lang::String& text, F f) {
-    int length = text.length();
-    for (int i = 0; i < length;) {
-        uint32_t u = text.charAt(i);
-        if ((u & 0xFC00) == 0xD800) {
-            if (i + 1 < length && (uint32_t(text.charAt(i + 1)) & 0xFC00) == 0xDC00) {
-                uint32_t v = text.charAt(i + 1);
-                f(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-                i += 2;
-            } else {
-                i += 1;
-            }
-        } else {
-            f(u);
-            i += 1;
-        }
+  int length = text.length();
+  for (int i = 0; i < length;) {
+    uint32_t u = text.charAt(i);
+    if ((u & 0xFC00) == 0xD800) {
+      if (i + 1 < length && (uint32_t(text.charAt(i + 1)) & 0xFC00) == 0xDC00) {
+        uint32_t v = text.charAt(i + 1);
+        f(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+        i += 2;
+      } else {
+        i += 1;
+      }
+    } else {
+      f(u);
+      i += 1;
     }
+  }
 }
 
 // Staging area of writeUTF: written out once it holds this many bytes, so a
 // four-byte code point always fits behind.
 const int kStagingSize = 256;
 const int kStagingFlush = 249;
-static_assert(kStagingFlush + 4 <= kStagingSize, "a code point must fit after any unflushed content");
+static_assert(kStagingFlush + 4 <= kStagingSize,
+              "a code point must fit after any unflushed content");
 
 }  // namespace
 
 DataOutputStream::DataOutputStream(OutputStream* out) : FilterOutputStream(out) {}
 
 void DataOutputStream::writeByte(int value) {
-    unsigned char b = static_cast<unsigned char>(value);
-    write(&b, 1);
+  unsigned char b = static_cast<unsigned char>(value);
+  write(&b, 1);
 }
 
 void DataOutputStream::writeShort(int value) {
-    unsigned char b[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
-    write(b, 2);
+  unsigned char b[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+  write(b, 2);
 }
 
 void DataOutputStream::writeInt(int value) {
-    uint32_t v = static_cast<uint32_t>(value);
-    unsigned char b[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
-                          static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
-    write(b, 4);
+  uint32_t v = static_cast<uint32_t>(value);
+  unsigned char b[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+                        static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+  write(b, 4);
 }
 
 void DataOutputStream::writeFloat(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    writeInt(static_cast<int>(bits));
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  writeInt(static_cast<int>(bits));
 }
 
 long long DataOutputStream::measureUTF(const lang::String& value) {
-    const lang::Encoding& encoding = utf8();
-    long long total = 0;
-    forEachCodePoint(value, [&](uint32_t cp) {
-        unsigned char bytes[4];
-        std::int32_t produced = 0;
-        if (encoding.encode(bytes, bytes + 4, produced, cp)) total += produced;
-    });
-    return total;
+  const lang::Encoding& encoding = utf8();
+  long long total = 0;
+  forEachCodePoint(value, [&](uint32_t cp) {
+    unsigned char bytes[4];
+    std::int32_t produced = 0;
+    if (encoding.encode(bytes, bytes + 4, produced, cp)) total += produced;
+  });
+  return total;
 }
 
 void DataOutputStream::writeUTF(const lang::String& value) {
-    const lang::Encoding& encoding = utf8();
-    long long total = measureUTF(value);
-    if (total > kMaxUTFBytes) {
-        detail::raise<IOException>("UTF-8 data of {0} bytes too long when writing {1}",
-                                   total, toString());
-    }
-    writeShort(static_cast<int>(total));
+  const lang::Encoding& encoding = utf8();
+  long long total = measureUTF(value);
+  if (total > kMaxUTFBytes) {
+    detail::raise<IOException>("UTF-8 data of {0} bytes too long when writing {1}", total,
+                               toString());
+  }
+  writeShort(static_cast<int>(total));
 
-    unsigned char staging[kStagingSize];
-    int used = 0;
-    forEachCodePoint(value, [&](uint32_t cp) {
-        std::int32_t produced = 0;
-        if (encoding.encode(staging + used, staging + kStagingSize, produced, cp)) used += produced;
-        if (used >= kStagingFlush) {
-            write(staging, used);
-            used = 0;
-        }
-    });
-    if (used > 0) write(staging, used);
+  unsigned char staging[kStagingSize];
+  int used = 0;
+  forEachCodePoint(value, [&](uint32_t cp) {
+    std::int32_t produced = 0;
+    if (encoding.encode(staging + used, staging + kStagingSize, produced, cp)) used += produced;
+    if (used >= kStagingFlush) {
+      write(staging, used);
+      used = 0;
+    }
+  });
+  if (used > 0) write(staging, used);
 }
 
 }  // namespace io

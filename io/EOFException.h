@@ -1,7 +1,6 @@
 // io::EOFException: the data ended before a value was complete.
 // A plain value like every lang::Throwable; it adds only its type.
-#ifndef XMD_IO_EOFEXCEPTION_H_
-#define XMD_IO_EOFEXCEPTION_H_
+#pragma once
 
 #include "lang/Format.h"
 #include "lang/Throwable.h"
@@ -15,5 +14,3 @@ class EOFException : public IOException {
 };
 
 }  // namespace io
-
-#endif  // XMD_IO_EOFEXCEPTION_H_

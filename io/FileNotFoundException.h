@@ -1,7 +1,6 @@
 // io::FileNotFoundException: a file could not be opened.
 // A plain value like every lang::Throwable; it adds only its type.
-#ifndef XMD_IO_FILENOTFOUNDEXCEPTION_H_
-#define XMD_IO_FILENOTFOUNDEXCEPTION_H_
+#pragma once
 
 #include "lang/Format.h"
 #include "lang/Throwable.h"
@@ -17,5 +16,3 @@ class FileNotFoundException : public IOException {
 };
 
 }  // namespace io
-
-#endif  // XMD_IO_FILENOTFOUNDEXCEPTION_H_

@@ -14,25 +14,27 @@ namespace {
 
 const std::ios_base::iostate kFailed = std::ios_base::failbit | std::ios_base::badbit;
 
-boost::shared_ptr<std::ostream> checkOpen(boost::shared_ptr<std::ostream> stream, const std::string& name) {
-    if (!stream || (stream->rdstate() & kFailed))
-        detail::raise<FileNotFoundException>("Failed to open file for writing: {0}", name);
-    return stream;
+boost::shared_ptr<std::ostream> checkOpen(boost::shared_ptr<std::ostream> stream,
+                                          const std::string& name) {
+  if (!stream || (stream->rdstate() & kFailed))
+    detail::raise<FileNotFoundException>("Failed to open file for writing: {0}", name);
+  return stream;
 }
 
 }  // namespace
 
 FileOutputStream::FileOutputStream(const std::string& path) {
-    boost::shared_ptr<std::ostream> stream(new std::ofstream(path, std::ios_base::out | std::ios_base::binary));
-    m_file.reset(new FileRecord{path, checkOpen(stream, path)});
+  boost::shared_ptr<std::ostream> stream(
+      new std::ofstream(path, std::ios_base::out | std::ios_base::binary));
+  m_file.reset(new FileRecord{path, checkOpen(stream, path)});
 }
 
 FileOutputStream::FileOutputStream(const std::u16string& widePath) {
-    std::string name = lang::wideToAnsi(widePath);
-    boost::shared_ptr<std::ostream> stream;
-    if (std::FILE* cfile = std::fopen(name.c_str(), "wb"))
-        stream.reset(new unicode_ofstream(cfile, std::ios_base::binary));
-    m_file.reset(new FileRecord{name, checkOpen(stream, name)});
+  std::string name = lang::wideToAnsi(widePath);
+  boost::shared_ptr<std::ostream> stream;
+  if (std::FILE* cfile = std::fopen(name.c_str(), "wb"))
+    stream.reset(new unicode_ofstream(cfile, std::ios_base::binary));
+  m_file.reset(new FileRecord{name, checkOpen(stream, name)});
 }
 
 FileOutputStream::~FileOutputStream() = default;
@@ -40,22 +42,25 @@ FileOutputStream::~FileOutputStream() = default;
 void FileOutputStream::close() { m_file->stream.reset(); }
 
 void FileOutputStream::flush() {
-    if (!m_file->stream) return;
-    std::ostream& s = *m_file->stream;
-    s.flush();
-    if (s.rdstate() & kFailed) detail::raise<IOException>("Cannot flush file output stream: {0}", m_file->name);
+  if (!m_file->stream) return;
+  std::ostream& s = *m_file->stream;
+  s.flush();
+  if (s.rdstate() & kFailed)
+    detail::raise<IOException>("Cannot flush file output stream: {0}", m_file->name);
 }
 
 int FileOutputStream::write(const void* src, int size) {
-    if (!m_file->stream) detail::raise<IOException>("Failed to write to file: {0}", m_file->name);
-    if (size <= 0) return 0;
-    std::ostream& s = *m_file->stream;
-    if (!(s.rdstate() & kFailed)) {
-        // sputn is what ostream::write does without the sentry.
-        if (s.rdbuf()->sputn(static_cast<const char*>(src), size) != size) s.setstate(std::ios_base::badbit);
-    }
-    if (s.rdstate() & kFailed) detail::raise<IOException>("Failed to write to file: {0}", m_file->name);
-    return size;
+  if (!m_file->stream) detail::raise<IOException>("Failed to write to file: {0}", m_file->name);
+  if (size <= 0) return 0;
+  std::ostream& s = *m_file->stream;
+  if (!(s.rdstate() & kFailed)) {
+    // sputn is what ostream::write does without the sentry.
+    if (s.rdbuf()->sputn(static_cast<const char*>(src), size) != size)
+      s.setstate(std::ios_base::badbit);
+  }
+  if (s.rdstate() & kFailed)
+    detail::raise<IOException>("Failed to write to file: {0}", m_file->name);
+  return size;
 }
 
 std::string FileOutputStream::toString() const { return m_file->name; }

@@ -21,30 +21,30 @@
 namespace io {
 
 class FileOutputStream : public OutputStream {
-public:
-    // Creates or truncates path, binary mode. Throws io::FileNotFoundException
-    // "Failed to open file for writing: {0}" with the path.
-    explicit FileOutputStream(const std::string& path);
-    // The same for a wide (UTF-16) path through an io::unicode_ofstream; the
-    // name is the path's narrow form.
-    explicit FileOutputStream(const std::u16string& widePath);
-    ~FileOutputStream() override;
+ public:
+  // Creates or truncates path, binary mode. Throws io::FileNotFoundException
+  // "Failed to open file for writing: {0}" with the path.
+  explicit FileOutputStream(const std::string& path);
+  // The same for a wide (UTF-16) path through an io::unicode_ofstream; the
+  // name is the path's narrow form.
+  explicit FileOutputStream(const std::u16string& widePath);
+  ~FileOutputStream() override;
 
-    void close() override;
-    // Hands buffered bytes to the operating system. Throws io::IOException
-    // "Cannot flush file output stream: {0}".
-    void flush() override;
-    // Returns size. Throws io::IOException "Failed to write to file: {0}"
-    // when the file took fewer bytes.
-    int write(const void* src, int size) override;
-    std::string toString() const override;
+  void close() override;
+  // Hands buffered bytes to the operating system. Throws io::IOException
+  // "Cannot flush file output stream: {0}".
+  void flush() override;
+  // Returns size. Throws io::IOException "Failed to write to file: {0}"
+  // when the file took fewer bytes.
+  int write(const void* src, int size) override;
+  std::string toString() const override;
 
-private:
-    struct FileRecord {
-        std::string name;
-        boost::shared_ptr<std::ostream> stream;
-    };
-    std::unique_ptr<FileRecord> m_file;
+ private:
+  struct FileRecord {
+    std::string name;
+    boost::shared_ptr<std::ostream> stream;
+  };
+  std::unique_ptr<FileRecord> m_file;
 };
 
 }  // namespace io

@@ -9,16 +9,16 @@
 namespace io {
 
 class FilterOutputStream : public OutputStream {
-public:
-    explicit FilterOutputStream(OutputStream* out) : m_out(out) {}
+ public:
+  explicit FilterOutputStream(OutputStream* out) : m_out(out) {}
 
-    void close() override;
-    void flush() override;
-    int write(const void* src, int size) override;
-    std::string toString() const override;
+  void close() override;
+  void flush() override;
+  int write(const void* src, int size) override;
+  std::string toString() const override;
 
-protected:
-    OutputStream* m_out;  // not owned
+ protected:
+  OutputStream* m_out;  // not owned
 };
 
 }  // namespace io

@@ -1,7 +1,6 @@
 // io::IOException: a failure of a stream, a file or a byte format.
 // A plain value like every lang::Throwable; it adds only its type.
-#ifndef XMD_IO_IOEXCEPTION_H_
-#define XMD_IO_IOEXCEPTION_H_
+#pragma once
 
 #include "lang/Format.h"
 #include "lang/Throwable.h"
@@ -17,5 +16,3 @@ class IOException : public lang::Exception {
 };
 
 }  // namespace io
-
-#endif  // XMD_IO_IOEXCEPTION_H_

@@ -1,8 +1,7 @@
 // io::UnsupportedEncodingException: an encoding name that lang::Encoding
 // does not know.
 // A plain value like every lang::Throwable; it adds only its type.
-#ifndef XMD_IO_UNSUPPORTEDENCODINGEXCEPTION_H_
-#define XMD_IO_UNSUPPORTEDENCODINGEXCEPTION_H_
+#pragma once
 
 #include "lang/Format.h"
 #include "lang/Throwable.h"
@@ -16,5 +15,3 @@ class UnsupportedEncodingException : public IOException {
 };
 
 }  // namespace io
-
-#endif  // XMD_IO_UNSUPPORTEDENCODINGEXCEPTION_H_

@@ -12,17 +12,17 @@
 namespace io {
 
 class unicode_ifstream : public std::istream {
-public:
-    // Attaches to cfile (owned from now on; may not be null) with mode | in.
-    unicode_ifstream(std::FILE* cfile, std::ios_base::openmode mode);
-    ~unicode_ifstream() override;
+ public:
+  // Attaches to cfile (owned from now on; may not be null) with mode | in.
+  unicode_ifstream(std::FILE* cfile, std::ios_base::openmode mode);
+  ~unicode_ifstream() override;
 
-    unicode_ifstream(const unicode_ifstream&) = delete;
-    unicode_ifstream& operator=(const unicode_ifstream&) = delete;
+  unicode_ifstream(const unicode_ifstream&) = delete;
+  unicode_ifstream& operator=(const unicode_ifstream&) = delete;
 
-private:
-    std::FILE* m_cfile;
-    __gnu_cxx::stdio_filebuf<char> m_buf;
+ private:
+  std::FILE* m_cfile;
+  __gnu_cxx::stdio_filebuf<char> m_buf;
 };
 
 }  // namespace io

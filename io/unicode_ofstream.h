@@ -12,17 +12,17 @@
 namespace io {
 
 class unicode_ofstream : public std::ostream {
-public:
-    // Attaches to cfile (owned from now on; may not be null) with mode | out.
-    unicode_ofstream(std::FILE* cfile, std::ios_base::openmode mode);
-    ~unicode_ofstream() override;
+ public:
+  // Attaches to cfile (owned from now on; may not be null) with mode | out.
+  unicode_ofstream(std::FILE* cfile, std::ios_base::openmode mode);
+  ~unicode_ofstream() override;
 
-    unicode_ofstream(const unicode_ofstream&) = delete;
-    unicode_ofstream& operator=(const unicode_ofstream&) = delete;
+  unicode_ofstream(const unicode_ofstream&) = delete;
+  unicode_ofstream& operator=(const unicode_ofstream&) = delete;
 
-private:
-    std::FILE* m_cfile;
-    __gnu_cxx::stdio_filebuf<char> m_buf;
+ private:
+  std::FILE* m_cfile;
+  __gnu_cxx::stdio_filebuf<char> m_buf;
 };
 
 }  // namespace io

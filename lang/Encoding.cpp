@@ -93,8 +93,7 @@ bool decodeUtf16(const std::uint8_t* p, std::ptrdiff_t avail, bool bigEndian,
   return true;
 }
 
-bool encodeUtf8(std::uint8_t* p, std::ptrdiff_t avail, std::int32_t& produced,
-                std::uint32_t cp) {
+bool encodeUtf8(std::uint8_t* p, std::ptrdiff_t avail, std::int32_t& produced, std::uint32_t cp) {
   produced = 0;
   int length;
   if (cp < 0x80) {

@@ -11,8 +11,7 @@
 // refuses code points from 0x80 up.
 //
 // An Encoding is an immutable value; it may be shared between threads.
-#ifndef XMD_LANG_ENCODING_H_
-#define XMD_LANG_ENCODING_H_
+#pragma once
 
 #include <cstdint>
 
@@ -47,5 +46,3 @@ class Encoding {
 };
 
 }  // namespace lang
-
-#endif  // XMD_LANG_ENCODING_H_

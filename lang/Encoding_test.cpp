@@ -53,9 +53,9 @@ TEST(Encoding, DecodeTable) {
       {"UTF-8", {0xC3}, false, 1, 0},
       {"UTF-8", {0xE2, 0x82}, false, 1, 0},
       {"UTF-8", {0xF0, 0x90, 0x80}, false, 1, 0},
-      {"UTF-8", {0xE0, 0x80, 0x80}, true, 3, 0},        // overlong accepted
-      {"UTF-8", {0xC3, 0x41}, true, 2, 0xC1},           // continuation not tested
-      {"UTF-8", {0xED, 0xA0, 0x80}, true, 3, 0xD800},   // surrogate accepted
+      {"UTF-8", {0xE0, 0x80, 0x80}, true, 3, 0},       // overlong accepted
+      {"UTF-8", {0xC3, 0x41}, true, 2, 0xC1},          // continuation not tested
+      {"UTF-8", {0xED, 0xA0, 0x80}, true, 3, 0xD800},  // surrogate accepted
       {"UTF-8", {0xE2, 0x82, 0xAC}, true, 3, 0x20AC},
       {"UTF-8", {0xF0, 0x9F, 0x98, 0x80}, true, 4, 0x1F600},
       {"UTF-8", {0xF7, 0xBF, 0xBF, 0xBF}, true, 4, 0x1FFFFF},
@@ -69,7 +69,7 @@ TEST(Encoding, DecodeTable) {
       {"UTF-16LE", {0x3D, 0xD8, 0x00, 0xDE}, true, 4, 0x1F600},
       {"UTF-16BE", {0xD8, 0x3D}, false, 2, 0},
       {"UTF-16BE", {0xD8, 0x3D, 0xDE}, false, 2, 0},
-      {"UTF-16BE", {0xDE, 0x00}, true, 2, 0xDE00},        // lone low surrogate
+      {"UTF-16BE", {0xDE, 0x00}, true, 2, 0xDE00},              // lone low surrogate
       {"UTF-16BE", {0xD8, 0x3D, 0x00, 0x41}, true, 2, 0xD83D},  // high without low
   };
   for (const DecodeCase& c : cases) {
@@ -127,8 +127,8 @@ TEST(Encoding, EncodeTable) {
     Bytes buffer(8, 0xAA);
     std::int32_t produced = -1;
     const bool ok = e.encode(buffer.data(), buffer.data() + c.room, produced, c.codePoint);
-    SCOPED_TRACE(::testing::Message() << c.encoding << " U+" << std::hex << c.codePoint
-                                      << " room " << c.room);
+    SCOPED_TRACE(::testing::Message()
+                 << c.encoding << " U+" << std::hex << c.codePoint << " room " << c.room);
     EXPECT_EQ(ok, c.ok);
     EXPECT_EQ(produced, static_cast<std::int32_t>(c.out.size()));
     Bytes expected = c.out;

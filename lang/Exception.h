@@ -1,7 +1,6 @@
 // lang::Exception: the base of the exceptions a program is expected to
 // handle; adds nothing to lang::Throwable but its type.
-#ifndef XMD_LANG_EXCEPTION_H_
-#define XMD_LANG_EXCEPTION_H_
+#pragma once
 
 #include "lang/Format.h"
 #include "lang/Throwable.h"
@@ -19,5 +18,3 @@ class Exception : public Throwable {
 };
 
 }  // namespace lang
-
-#endif  // XMD_LANG_EXCEPTION_H_

@@ -11,7 +11,7 @@ std::string numberText(double x) {
   if (std::isnan(x)) return "nan";
   if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
   if (x == 0) return "0";  // -0 too
-  char buffer[512];  // room for the largest double written out in full
+  char buffer[512];        // room for the largest double written out in full
   std::to_chars_result r;
   if (x == std::trunc(x)) {
     r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 0);

@@ -6,8 +6,7 @@
 // hold a byte position in a stream. The index, not the order in the text,
 // chooses the argument. A plain value with its ten slots inside the object;
 // copying copies the template, the count and all ten slots.
-#ifndef XMD_LANG_FORMAT_H_
-#define XMD_LANG_FORMAT_H_
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -59,5 +58,3 @@ class Format {
 std::string toText(const Format& format);
 
 }  // namespace lang
-
-#endif  // XMD_LANG_FORMAT_H_

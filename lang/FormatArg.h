@@ -1,8 +1,7 @@
 // lang::FormatArg: one typed argument slot of a message template
 // (lang::Format). The kind says which member holds the value; the others
 // stay empty. A plain value: copying copies all members.
-#ifndef XMD_LANG_FORMATARG_H_
-#define XMD_LANG_FORMATARG_H_
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -21,16 +20,14 @@ class FormatArg {
   // Kind Number. Integers (such as stream positions) are passed converted to double.
   FormatArg(double number) : m_number(number), m_kind(Number) {}
   // Kind Number from any integer type (a stream position, a count).
-  template <typename Int,
-            typename = typename std::enable_if<std::is_integral<Int>::value>::type>
+  template <typename Int, typename = typename std::enable_if<std::is_integral<Int>::value>::type>
   FormatArg(Int number) : FormatArg(static_cast<double>(number)) {}
   // Kind Text; shares the string's heap block.
   FormatArg(const String& text) : m_number(0), m_text(text), m_kind(Text) {}
   // Kind NarrowText, a copy of the string.
   FormatArg(const std::string& narrow) : m_number(0), m_kind(NarrowText), m_narrow(narrow) {}
   // Kind NarrowText, a copy of the bytes; a null pointer gives an empty text.
-  FormatArg(const char* narrow)
-      : m_number(0), m_kind(NarrowText), m_narrow(narrow ? narrow : "") {}
+  FormatArg(const char* narrow) : m_number(0), m_kind(NarrowText), m_narrow(narrow ? narrow : "") {}
 
   Kind kind() const { return static_cast<Kind>(m_kind); }
   // The value of a Number slot; 0 for the other kinds.
@@ -54,5 +51,3 @@ class FormatArg {
 };
 
 }  // namespace lang
-
-#endif  // XMD_LANG_FORMATARG_H_

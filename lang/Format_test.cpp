@@ -50,8 +50,8 @@ TEST(Format, ConstructorsFillSlotsInOrder) {
   EXPECT_EQ(one.arg(0).narrow(), "in.xmd");
   for (int i = 1; i < Format::kSlotCount; ++i) EXPECT_EQ(one.arg(i).kind(), FormatArg::None);
 
-  const Format three(String("Invalid chunk {2} length at {0,#} while reading {1}"), 17.0,
-                     "in.xmd", String("model"));
+  const Format three(String("Invalid chunk {2} length at {0,#} while reading {1}"), 17.0, "in.xmd",
+                     String("model"));
   EXPECT_EQ(three.argCount(), 3u);
   EXPECT_EQ(three.arg(0).kind(), FormatArg::Number);
   EXPECT_EQ(three.arg(1).kind(), FormatArg::NarrowText);

@@ -5,8 +5,7 @@
 // no Ptr ever holds belongs to whoever made it. Counts are atomic although the
 // system runs on one thread. An object made with the `synchronized` flag owns
 // a platform critical section; nothing in the system enters it.
-#ifndef XMD_LANG_OBJECT_H_
-#define XMD_LANG_OBJECT_H_
+#pragma once
 
 #include <atomic>
 #include <cstdint>
@@ -49,5 +48,3 @@ class Object {
 };
 
 }  // namespace lang
-
-#endif  // XMD_LANG_OBJECT_H_

@@ -9,7 +9,8 @@ namespace {
 // Counts destructions so a test can see exactly when an object goes.
 class Probe : public lang::Object {
  public:
-  explicit Probe(int* deaths, bool synchronized = false) : lang::Object(synchronized), m_deaths(deaths) {}
+  explicit Probe(int* deaths, bool synchronized = false)
+      : lang::Object(synchronized), m_deaths(deaths) {}
   ~Probe() override { ++*m_deaths; }
 
  private:

@@ -2,8 +2,7 @@
 // pointer, no virtual operations. Each Ptr that holds an object counts once;
 // the Ptr whose release leaves the count at 0 deletes the object through its
 // virtual destructor. Not thread-safe as a value (the count itself is atomic).
-#ifndef XMD_LANG_PTR_H_
-#define XMD_LANG_PTR_H_
+#pragma once
 
 #include <cstddef>
 #include <utility>
@@ -23,7 +22,9 @@ class Ptr {
 
   // From a Ptr to a derived class.
   template <typename U>
-  Ptr(const Ptr<U>& other) : m_ptr(other.get()) { acquire(); }
+  Ptr(const Ptr<U>& other) : m_ptr(other.get()) {
+    acquire();
+  }
 
   Ptr(Ptr&& other) noexcept : m_ptr(other.m_ptr) { other.m_ptr = nullptr; }
 
@@ -57,14 +58,20 @@ class Ptr {
 };
 
 template <typename T, typename U>
-bool operator==(const Ptr<T>& a, const Ptr<U>& b) { return a.get() == b.get(); }
+bool operator==(const Ptr<T>& a, const Ptr<U>& b) {
+  return a.get() == b.get();
+}
 template <typename T, typename U>
-bool operator!=(const Ptr<T>& a, const Ptr<U>& b) { return a.get() != b.get(); }
+bool operator!=(const Ptr<T>& a, const Ptr<U>& b) {
+  return a.get() != b.get();
+}
 template <typename T>
-bool operator==(const Ptr<T>& a, std::nullptr_t) { return a.get() == nullptr; }
+bool operator==(const Ptr<T>& a, std::nullptr_t) {
+  return a.get() == nullptr;
+}
 template <typename T>
-bool operator!=(const Ptr<T>& a, std::nullptr_t) { return a.get() != nullptr; }
+bool operator!=(const Ptr<T>& a, std::nullptr_t) {
+  return a.get() != nullptr;
+}
 
 }  // namespace lang
-
-#endif  // XMD_LANG_PTR_H_

@@ -17,7 +17,10 @@ constexpr std::uint32_t kHeapStep = 32;
 constexpr std::uint32_t kMaxLength = 0x7FFFFFFF - kHeapStep;
 }  // namespace
 
-String::String() { place(0); finish(0); }
+String::String() {
+  place(0);
+  finish(0);
+}
 
 String::String(const char16_t* units) {
   std::uint32_t n = 0;

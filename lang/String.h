@@ -13,8 +13,7 @@
 //
 // Threading: distinct String objects may be used from different threads even
 // when they share a block; one object must not be assigned while read.
-#ifndef XMD_LANG_STRING_H_
-#define XMD_LANG_STRING_H_
+#pragma once
 
 #include <atomic>
 #include <cstddef>
@@ -118,5 +117,3 @@ inline bool operator==(const char* bytes, const String& s) { return s == bytes; 
 inline bool operator!=(const char* bytes, const String& s) { return s != bytes; }
 
 }  // namespace lang
-
-#endif  // XMD_LANG_STRING_H_

@@ -19,8 +19,8 @@ TEST(String, PlacementAndCapacityFollowTheLength) {
     bool inObject;
     int capacity;
   } cases[] = {
-      {0, true, 29},   {1, true, 29},   {28, true, 29},   {29, false, 32}, {30, false, 32},
-      {31, false, 32}, {32, false, 64}, {63, false, 64},  {64, false, 96}, {1000, false, 1024},
+      {0, true, 29},   {1, true, 29},   {28, true, 29},  {29, false, 32}, {30, false, 32},
+      {31, false, 32}, {32, false, 64}, {63, false, 64}, {64, false, 96}, {1000, false, 1024},
   };
   for (const Case& c : cases) {
     const std::u16string text = units(c.length);
@@ -68,7 +68,7 @@ TEST(String, HeapBlocksAreSharedAndFreedOnce) {
   delete b;
   EXPECT_EQ(c.shareCount(), 1u);
   EXPECT_EQ(std::u16string(c.c_str()), text);  // still readable (ASan checks the rest)
-  c = String("short");  // the last holder frees the block
+  c = String("short");                         // the last holder frees the block
   EXPECT_EQ(c, "short");
 }
 
@@ -115,8 +115,10 @@ TEST(String, EqualityComparesRawUnits) {
     String b;
     bool equal;
   } cases[] = {
-      {String("abc"), String(u"abc"), true},  {String("abc"), String("abcd"), false},
-      {String("abc"), String("ABC"), false},  {String(""), String(), true},
+      {String("abc"), String(u"abc"), true},
+      {String("abc"), String("abcd"), false},
+      {String("abc"), String("ABC"), false},
+      {String(""), String(), true},
       {String("ab"), String(u"ab\x0000", 3), false},
       {String(units(40).c_str()), String(units(40).c_str()), true},
       {String(u"\x00E9"), String(u"e\x0301"), false},  // no normalisation
@@ -133,9 +135,9 @@ TEST(String, EqualityWithByteStrings) {
   EXPECT_FALSE(String("model") == "models");
   EXPECT_FALSE(String("models") == "model");
   EXPECT_FALSE(String("Model") == "model");
-  EXPECT_TRUE(String("\xE9") == "\xE9");            // byte 0xE9 matches unit 0x00E9
-  EXPECT_FALSE(String(u"\x01E9") == "\xE9");        // a unit above 0xFF never matches
-  EXPECT_FALSE(String(u"a\x0000", 2) == "a");       // the byte string ends at its zero
+  EXPECT_TRUE(String("\xE9") == "\xE9");       // byte 0xE9 matches unit 0x00E9
+  EXPECT_FALSE(String(u"\x01E9") == "\xE9");   // a unit above 0xFF never matches
+  EXPECT_FALSE(String(u"a\x0000", 2) == "a");  // the byte string ends at its zero
   EXPECT_TRUE(String() == "");
   EXPECT_TRUE(String() == static_cast<const char*>(nullptr));
   EXPECT_TRUE(String("x") != "y");
@@ -160,7 +162,9 @@ TEST(String, ConcatenationPlacesTheResultByItsLength) {
 TEST(String, NarrowTextForDiagnostics) {
   EXPECT_EQ(toText(String()), "");
   EXPECT_EQ(toText(String(u"caf\u00E9")), "caf\xC3\xA9");
-  EXPECT_EQ(toText(String(u"a\xD800" u"b")), "a?b");
+  EXPECT_EQ(toText(String(u"a\xD800"
+                          u"b")),
+            "a?b");
   const std::u16string longText(3000, u'\u20AC');  // far past the conversion buffer
   EXPECT_EQ(toText(String(longText.c_str())).size(), 9000u);
 }

@@ -16,8 +16,7 @@
 // refuses), "Error in conversion." (the platform could not measure the input,
 // e.g. a null pointer, or the result needs more than 1024 units) and
 // "La falla!" (the conversion wrote another number of units than measured).
-#ifndef XMD_LANG_TEXTCONVERSION_H_
-#define XMD_LANG_TEXTCONVERSION_H_
+#pragma once
 
 #include <string>
 
@@ -48,5 +47,3 @@ std::string wideToAnsi(const char16_t* wide, const CodePageCalls& calls);
 }  // namespace detail
 
 }  // namespace lang
-
-#endif  // XMD_LANG_TEXTCONVERSION_H_

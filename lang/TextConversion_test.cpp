@@ -59,8 +59,7 @@ TEST(TextConversion, LimitIs1023UnitsBesidesTheTerminator) {
   // ...while 512 two-byte characters need 1024 narrow bytes plus the terminator.
   EXPECT_EQ(wideToAnsi(std::u16string(511, u'\u00E9')).size(), 1022u);
   EXPECT_EQ(wideToAnsi(std::u16string(511, u'\u00E9') + u"x").size(), 1023u);
-  EXPECT_EQ(failureOf([] { wideToAnsi(std::u16string(512, u'\u00E9')); }),
-            "Error in conversion.");
+  EXPECT_EQ(failureOf([] { wideToAnsi(std::u16string(512, u'\u00E9')); }), "Error in conversion.");
 }
 
 TEST(TextConversion, NullInputFailsCleanly) {
@@ -144,8 +143,7 @@ TEST(TextConversion, RefusingCodePageReportsInvalidSequence) {
       },
       &platform::WideCharToMultiByte, &platform::GetLastError};
   EXPECT_EQ(detail::ansiToWide("caf\xC3\xA9", refusing), u"caf\u00E9");
-  EXPECT_EQ(failureOf([&] { detail::ansiToWide("caf\xE9", refusing); }),
-            "Invalid ANSI sequence.");
+  EXPECT_EQ(failureOf([&] { detail::ansiToWide("caf\xE9", refusing); }), "Invalid ANSI sequence.");
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 // plain values thrown and copied by value; they have no virtual functions,
 // and every derived class adds only its type. Turn one into text for a
 // diagnostic with lang::toText.
-#ifndef XMD_LANG_THROWABLE_H_
-#define XMD_LANG_THROWABLE_H_
+#pragma once
 
 #include <string>
 
@@ -31,5 +30,3 @@ class Throwable {
 std::string toText(const Throwable& t);
 
 }  // namespace lang
-
-#endif  // XMD_LANG_THROWABLE_H_

@@ -22,8 +22,8 @@ void archiveFloat(Archive& ar, const char* name, float& value) {
   if constexpr (Archive::is_saving::value) {
     if (!std::isfinite(value)) {
       throw boost::archive::archive_exception(
-          boost::archive::archive_exception::output_stream_error,
-          "non-finite float in element", name);
+          boost::archive::archive_exception::output_stream_error, "non-finite float in element",
+          name);
     }
   }
   ar& boost::serialization::make_nvp(name, value);

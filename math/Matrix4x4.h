@@ -39,9 +39,8 @@ struct Matrix4x4 {
   // Archive form, class version 0. Throws as math::archiveFloat.
   template <class Archive>
   void serialize(Archive& ar, const unsigned int /*version*/) {
-    static const char* const kNames[16] = {"g00", "g01", "g02", "g03", "g10", "g11",
-                                           "g12", "g13", "g20", "g21", "g22", "g23",
-                                           "g30", "g31", "g32", "g33"};
+    static const char* const kNames[16] = {"g00", "g01", "g02", "g03", "g10", "g11", "g12", "g13",
+                                           "g20", "g21", "g22", "g23", "g30", "g31", "g32", "g33"};
     for (int i = 0; i < 16; ++i) archiveFloat(ar, kNames[i], data()[i]);
   }
 };

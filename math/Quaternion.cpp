@@ -11,7 +11,9 @@ struct Vec {
 
 Vec column(const Matrix4x4& m, int c) { return Vec{{m.m[0][c], m.m[1][c], m.m[2][c]}}; }
 
-float dot(const Vec& a, const Vec& b) { return a.v[0] * b.v[0] + a.v[1] * b.v[1] + a.v[2] * b.v[2]; }
+float dot(const Vec& a, const Vec& b) {
+  return a.v[0] * b.v[0] + a.v[1] * b.v[1] + a.v[2] * b.v[2];
+}
 
 // a - s * b
 Vec minusScaled(const Vec& a, float s, const Vec& b) {

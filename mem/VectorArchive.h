@@ -32,7 +32,8 @@ namespace mem {
 constexpr std::size_t kMaxUpfrontItems = 256;
 
 template <class Archive, class T>
-void saveVector(Archive& ar, const std::vector<T, allocator<T>>& v, const unsigned int /*version*/) {
+void saveVector(Archive& ar, const std::vector<T, allocator<T>>& v,
+                const unsigned int /*version*/) {
   const boost::serialization::collection_size_type count(v.size());
   ar << boost::serialization::make_nvp("count", count);
   const boost::serialization::item_version_type itemVersion(
@@ -45,8 +46,7 @@ void saveVector(Archive& ar, const std::vector<T, allocator<T>>& v, const unsign
 // items read before the failure.
 template <class Archive, class T>
 void loadVector(Archive& ar, std::vector<T, allocator<T>>& v, const unsigned int /*version*/) {
-  static_assert(boost::serialization::tracking_level<T>::value ==
-                    boost::serialization::track_never,
+  static_assert(boost::serialization::tracking_level<T>::value == boost::serialization::track_never,
                 "collection items are read into a temporary");
   boost::serialization::collection_size_type count;
   ar >> boost::serialization::make_nvp("count", count);

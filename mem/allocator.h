@@ -42,9 +42,13 @@ class allocator {
   void* context() const noexcept { return m_context; }
 
   template <class U>
-  bool operator==(const allocator<U>& o) const noexcept { return m_context == o.context(); }
+  bool operator==(const allocator<U>& o) const noexcept {
+    return m_context == o.context();
+  }
   template <class U>
-  bool operator!=(const allocator<U>& o) const noexcept { return m_context != o.context(); }
+  bool operator!=(const allocator<U>& o) const noexcept {
+    return m_context != o.context();
+  }
 
  private:
   void* m_context = nullptr;

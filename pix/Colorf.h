@@ -18,9 +18,7 @@ struct Colorf {
   Colorf() = default;
   Colorf(float r_, float g_, float b_, float a_) : r(r_), g(g_), b(b_), a(a_) {}
 
-  bool operator==(const Colorf& o) const {
-    return r == o.r && g == o.g && b == o.b && a == o.a;
-  }
+  bool operator==(const Colorf& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
   bool operator!=(const Colorf& o) const { return !(*this == o); }
 
   // Archive form, class version 0. Throws as math::archiveFloat.

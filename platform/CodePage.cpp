@@ -116,8 +116,8 @@ bool checkCall(UINT codePage, const SrcUnit* src, int srcLen, const void* dst, i
 
 }  // namespace
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen,
-                        char16_t* dst, int dstLen) {
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, char16_t* dst,
+                        int dstLen) {
   std::size_t n = 0;
   if (!checkCall(codePage, src, srcLen, dst, dstLen, n)) return 0;
   if ((flags & ~MB_ERR_INVALID_CHARS) != 0) {
@@ -152,9 +152,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen,
   return out.count();
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcLen,
-                        char* dst, int dstLen, const char* defaultChar,
-                        int* usedDefaultChar) {
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcLen, char* dst,
+                        int dstLen, const char* defaultChar, int* usedDefaultChar) {
   std::size_t n = 0;
   if (!checkCall(codePage, src, srcLen, dst, dstLen, n)) return 0;
   if ((flags & ~(WC_NO_BEST_FIT_CHARS | WC_ERR_INVALID_CHARS)) != 0) {

@@ -23,8 +23,7 @@
 //    a code page other than CP_ACP (ERROR_INVALID_PARAMETER) and an unknown
 //    flag (ERROR_INVALID_FLAGS). The reason is left in GetLastError().
 // Both functions are thread-safe and allocate nothing.
-#ifndef XMD_PLATFORM_CODEPAGE_H_
-#define XMD_PLATFORM_CODEPAGE_H_
+#pragma once
 
 #include "platform/LastError.h"
 
@@ -43,17 +42,14 @@ constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
 
 // Narrow (system code page) to wide. Returns the number of wide units
 // needed or written; 0 on failure (see above).
-int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen,
-                        char16_t* dst, int dstLen);
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, char16_t* dst,
+                        int dstLen);
 
 // Wide to narrow. defaultChar, when not null, names the byte written for a
 // character the code page cannot represent (else "?"); usedDefaultChar, when
 // not null, receives 1 when such a replacement was made, else 0. Returns the
 // number of bytes needed or written; 0 on failure (see above).
-int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcLen,
-                        char* dst, int dstLen, const char* defaultChar,
-                        int* usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcLen, char* dst,
+                        int dstLen, const char* defaultChar, int* usedDefaultChar);
 
 }  // namespace platform
-
-#endif  // XMD_PLATFORM_CODEPAGE_H_

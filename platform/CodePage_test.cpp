@@ -39,14 +39,14 @@ TEST(CodePage, NarrowToWideTable) {
       {"\xE2\x82\xAC", u"\u20AC"},
       {"\xF0\x9F\x98\x80", u"\U0001F600"},
       {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
-      {"\xE9", u"\xDCE9"},                               // Latin-1 byte: escaped
-      {"\xC0\x80", u"\xDCC0\xDC80"},                     // overlong zero
-      {"\xE0\x80\x80", u"\xDCE0\xDC80\xDC80"},           // overlong
-      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},           // encoded surrogate
-      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"}, // above U+10FFFF
-      {"\xE2\x82", u"\xDCE2\xDC82"},                     // cut short
+      {"\xE9", u"\xDCE9"},                                // Latin-1 byte: escaped
+      {"\xC0\x80", u"\xDCC0\xDC80"},                      // overlong zero
+      {"\xE0\x80\x80", u"\xDCE0\xDC80\xDC80"},            // overlong
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},            // encoded surrogate
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // above U+10FFFF
+      {"\xE2\x82", u"\xDCE2\xDC82"},                      // cut short
       {"\xE2\x82x", u"\xDCE2\xDC82x"},
-      {"\x80\xBF", u"\xDC80\xDCBF"},                     // lone continuations
+      {"\x80\xBF", u"\xDC80\xDCBF"},  // lone continuations
       {"\xFF\xF8", u"\xDCFF\xDCF8"},
       {"a\xC3\xA9\xC3", u"a\u00E9\xDCC3"},
   };
@@ -67,9 +67,9 @@ TEST(CodePage, WideToNarrowTable) {
       {u"\U00010080", "\xF0\x90\x82\x80", 0},  // low unit in the escape range, yet paired
       {u"\xDCE9", "\xE9", 0},                  // escaped byte
       {u"\xDC80\xDCFF", "\x80\xFF", 0},
-      {u"\xD800", "?", 1},                     // unpaired high
+      {u"\xD800", "?", 1},  // unpaired high
       {u"\xD83Dx", "?x", 1},
-      {u"\xDC00", "?", 1},                     // lone low outside the escape range
+      {u"\xDC00", "?", 1},  // lone low outside the escape range
       {u"\xDC7F\xDD00\xDFFF", "???", 1},
   };
   for (const Case& c : cases) {
@@ -131,14 +131,12 @@ TEST(CodePage, FailuresReturnZeroAndSetTheLastError) {
        ERROR_INVALID_PARAMETER},
       {"zero source length", [] { return MultiByteToWideChar(CP_ACP, 0, "a", 0, nullptr, 0); },
        ERROR_INVALID_PARAMETER},
-      {"source length below -1",
-       [] { return MultiByteToWideChar(CP_ACP, 0, "a", -2, nullptr, 0); },
+      {"source length below -1", [] { return MultiByteToWideChar(CP_ACP, 0, "a", -2, nullptr, 0); },
        ERROR_INVALID_PARAMETER},
       {"negative room", [&] { return MultiByteToWideChar(CP_ACP, 0, "a", -1, wide, -1); },
        ERROR_INVALID_PARAMETER},
       {"null destination with room",
-       [] { return MultiByteToWideChar(CP_ACP, 0, "a", -1, nullptr, 4); },
-       ERROR_INVALID_PARAMETER},
+       [] { return MultiByteToWideChar(CP_ACP, 0, "a", -1, nullptr, 4); }, ERROR_INVALID_PARAMETER},
       {"other code page", [] { return MultiByteToWideChar(65001, 0, "a", -1, nullptr, 0); },
        ERROR_INVALID_PARAMETER},
       {"null wide source",

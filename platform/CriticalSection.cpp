@@ -14,9 +14,7 @@ void InitializeCriticalSection(CRITICAL_SECTION* section) {
   new (section->storage) std::recursive_mutex();
 }
 
-void DeleteCriticalSection(CRITICAL_SECTION* section) {
-  lockOf(section)->~recursive_mutex();
-}
+void DeleteCriticalSection(CRITICAL_SECTION* section) { lockOf(section)->~recursive_mutex(); }
 
 void EnterCriticalSection(CRITICAL_SECTION* section) { lockOf(section)->lock(); }
 

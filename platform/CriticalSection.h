@@ -4,8 +4,7 @@
 // caller owns the storage and must not move or copy it while initialised.
 // Entering and leaving follow the usual rules: the owning thread may enter
 // again (the section is recursive) and must leave as often as it entered.
-#ifndef XMD_PLATFORM_CRITICALSECTION_H_
-#define XMD_PLATFORM_CRITICALSECTION_H_
+#pragma once
 
 #include <mutex>
 
@@ -27,5 +26,3 @@ void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 
 }  // namespace platform
-
-#endif  // XMD_PLATFORM_CRITICALSECTION_H_

@@ -22,8 +22,7 @@
 //    read-only file and a directory.
 // Handles belong to the caller until CloseHandle / FindClose. Every call is
 // safe to make from any thread; the last-error code is per thread.
-#ifndef XMD_PLATFORM_FILEAPI_H_
-#define XMD_PLATFORM_FILEAPI_H_
+#pragma once
 
 #include <string>
 
@@ -189,8 +188,8 @@ BOOL RemoveDirectoryW(const char16_t* path);
 // replaced is missing, when the replacement cannot be flushed or renamed (then
 // nothing has changed), or when the directory could not be flushed after the
 // rename (ERROR_WRITE_FAULT; then the replacement already bears the name).
-BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement,
-                  const char16_t* backup, DWORD flags, void* exclude, void* reserved);
+BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement, const char16_t* backup,
+                  DWORD flags, void* exclude, void* reserved);
 
 // The narrow-path forms (paths in the system code page, UTF-8 here).
 BOOL DeleteFileA(const char* path);
@@ -200,5 +199,3 @@ BOOL MoveFileA(const char* from, const char* to);
 std::string describeError(DWORD code);
 
 }  // namespace platform
-
-#endif  // XMD_PLATFORM_FILEAPI_H_

@@ -1,6 +1,5 @@
 // Helpers shared by the POSIX file calls of FileApi.h; not for other callers.
-#ifndef XMD_PLATFORM_FILEAPIDETAIL_H_
-#define XMD_PLATFORM_FILEAPIDETAIL_H_
+#pragma once
 
 #include <sys/stat.h>
 #include <time.h>
@@ -39,7 +38,8 @@ void fillFromStat(const struct stat& st, bool isLink, Record* r) {
   r->ftCreationTime = toFileTime(st.st_mtim);
   r->ftLastAccessTime = toFileTime(st.st_atim);
   r->ftLastWriteTime = toFileTime(st.st_mtim);
-  const unsigned long long size = S_ISDIR(st.st_mode) ? 0 : static_cast<unsigned long long>(st.st_size);
+  const unsigned long long size =
+      S_ISDIR(st.st_mode) ? 0 : static_cast<unsigned long long>(st.st_size);
   r->nFileSizeHigh = static_cast<DWORD>(size >> 32);
   r->nFileSizeLow = static_cast<DWORD>(size);
 }
@@ -48,5 +48,3 @@ int copyBytes(int in, int out);
 
 }  // namespace detail
 }  // namespace platform
-
-#endif  // XMD_PLATFORM_FILEAPIDETAIL_H_

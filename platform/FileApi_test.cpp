@@ -15,14 +15,16 @@ namespace {
 
 std::u16string wide(const std::string& s) {
   std::u16string out(s.size() + 1, u'\0');
-  const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &out[0], static_cast<int>(out.size()));
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &out[0], static_cast<int>(out.size()));
   out.resize(n > 0 ? n - 1 : 0);
   return out;
 }
 
 std::string narrow(const char16_t* s) {
   std::string out(4 * MAX_PATH, '\0');
-  const int n = WideCharToMultiByte(CP_ACP, 0, s, -1, &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_ACP, 0, s, -1, &out[0], static_cast<int>(out.size()),
+                                    nullptr, nullptr);
   out.resize(n > 0 ? n - 1 : 0);
   return out;
 }
@@ -51,14 +53,15 @@ TEST(FindFile, WildcardsInTheLastComponent) {
   for (const char* f : {"a", "b.txt", ".hidden", "c.d.e", "B.TXT", "ab"}) t.write(f, "x");
   t.mkdirs("sub.dir");
   using S = std::set<std::string>;
-  EXPECT_EQ((S{".", "..", "a", "b.txt", ".hidden", "c.d.e", "B.TXT", "ab", "sub.dir"}), find(t / "*.*"));
+  EXPECT_EQ((S{".", "..", "a", "b.txt", ".hidden", "c.d.e", "B.TXT", "ab", "sub.dir"}),
+            find(t / "*.*"));
   EXPECT_EQ(find(t / "*.*"), find(t / "*"));
   EXPECT_EQ((S{"b.txt"}), find(t / "*.txt"));  // letter case counts
-  EXPECT_EQ((S{"a"}), find(t / "a.*"));         // ".*" also matches no dot at all
+  EXPECT_EQ((S{"a"}), find(t / "a.*"));        // ".*" also matches no dot at all
   EXPECT_EQ((S{"a", "."}), find(t / "?"));
   EXPECT_EQ((S{"ab", ".."}), find(t / "??"));
   EXPECT_EQ((S{"c.d.e"}), find(t / "c*e"));
-  EXPECT_EQ((S{"b.txt"}), find(t / "b.txt"));   // no wildcard: the entry itself
+  EXPECT_EQ((S{"b.txt"}), find(t / "b.txt"));  // no wildcard: the entry itself
   EXPECT_EQ((S{"sub.dir"}), find(t / "sub.dir"));
   EXPECT_EQ((S{"!error 2"}), find(t / "*.zip"));
   EXPECT_EQ((S{"!error 2"}), find(t / "missing"));
@@ -81,8 +84,10 @@ TEST(FindFile, RecordsAttributesSizeTimeAndRawByteNames) {
   EXPECT_EQ(FILE_ATTRIBUTE_ARCHIVE, data.dwFileAttributes);
   FindClose(h);
   EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(wide(t / "d").c_str()));
-  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, GetFileAttributesW(wide(t / "link").c_str()));
-  EXPECT_EQ(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, GetFileAttributesW(wide(t / "dangling").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+            GetFileAttributesW(wide(t / "link").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT,
+            GetFileAttributesW(wide(t / "dangling").c_str()));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wide(t / "missing").c_str()));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
 }
@@ -131,13 +136,16 @@ TEST(FileHandle, TimesAreHundredNanosecondsSince1601) {
 TEST(FileHandle, DirectoriesOpenOnlyWithBackupSemantics) {
   xmdtest::TempDir t;
   const std::u16string d = wide(t.path());
-  EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(d.c_str(), FILE_READ_ATTRIBUTES, 3, nullptr, OPEN_EXISTING, 0, nullptr));
-  HANDLE h = CreateFileW(d.c_str(), FILE_READ_ATTRIBUTES, 3, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            CreateFileW(d.c_str(), FILE_READ_ATTRIBUTES, 3, nullptr, OPEN_EXISTING, 0, nullptr));
+  HANDLE h = CreateFileW(d.c_str(), FILE_READ_ATTRIBUTES, 3, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
   EXPECT_EQ(0u, GetFileSize(h, nullptr));
   CloseHandle(h);
-  EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(wide(t / "missing").c_str(), FILE_READ_ATTRIBUTES, 3,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            CreateFileW(wide(t / "missing").c_str(), FILE_READ_ATTRIBUTES, 3, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
 }
 
@@ -202,7 +210,8 @@ TEST(FileOps, ReplaceKeepsPermissionsButNotReadOnly) {
   EXPECT_FALSE(t.exists("m.xmd.result"));
   EXPECT_EQ(0640u, modeOf(t / "m.xmd"));
   t.write("n.result", "r");
-  EXPECT_FALSE(ReplaceFileW(wide(t / "n").c_str(), wide(t / "n.result").c_str(), nullptr, 0, nullptr, nullptr));
+  EXPECT_FALSE(ReplaceFileW(wide(t / "n").c_str(), wide(t / "n.result").c_str(), nullptr, 0,
+                            nullptr, nullptr));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
   EXPECT_EQ("r", t.read("n.result"));
 }

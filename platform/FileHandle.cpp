@@ -37,11 +37,20 @@ int openFlags(DWORD access, DWORD disposition) {
   const bool write = (access & GENERIC_WRITE) != 0;
   flags |= write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-    default: break;  // OPEN_EXISTING
+    case CREATE_NEW:
+      flags |= O_CREAT | O_EXCL;
+      break;
+    case CREATE_ALWAYS:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case OPEN_ALWAYS:
+      flags |= O_CREAT;
+      break;
+    case TRUNCATE_EXISTING:
+      flags |= O_TRUNC;
+      break;
+    default:
+      break;  // OPEN_EXISTING
   }
   return flags;
 }
@@ -73,7 +82,8 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD /*share*/, void* se
     return INVALID_HANDLE_VALUE;
   }
   struct stat st;
-  if (fstat(file.fd, &st) == 0 && S_ISDIR(st.st_mode) && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+  if (fstat(file.fd, &st) == 0 && S_ISDIR(st.st_mode) &&
+      (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
     close(file.fd);  // a directory opens only for backup semantics
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
@@ -102,8 +112,8 @@ BOOL SetFileTime(HANDLE h, const FILETIME* /*creation*/, const FILETIME* lastAcc
   times[1].tv_nsec = UTIME_OMIT;
   if (lastAccess != nullptr) times[0] = fromFileTime(*lastAccess);
   if (lastWrite != nullptr) times[1] = fromFileTime(*lastWrite);
-  const int rc = f->pathOnly ? utimensat(AT_FDCWD, f->path.c_str(), times, 0)
-                             : futimens(f->fd, times);
+  const int rc =
+      f->pathOnly ? utimensat(AT_FDCWD, f->path.c_str(), times, 0) : futimens(f->fd, times);
   if (rc != 0) return failErrno();
   return TRUE;
 }
@@ -160,8 +170,8 @@ BOOL CloseHandle(HANDLE h) {
   return TRUE;
 }
 
-BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement,
-                  const char16_t* backup, DWORD flags, void* exclude, void* reserved) {
+BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement, const char16_t* backup,
+                  DWORD flags, void* exclude, void* reserved) {
   std::string target;
   std::string source;
   if (backup != nullptr || exclude != nullptr || reserved != nullptr) {
@@ -177,7 +187,8 @@ BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement,
   int err = 0;
   if (fchmod(fd, (st.st_mode & 07777) | S_IWUSR) != 0) err = errno;
   if (err == 0 && (flags & (REPLACEFILE_WRITE_THROUGH | REPLACEFILE_FLUSH_REPLACEMENT)) &&
-      fsync(fd) != 0) err = errno;
+      fsync(fd) != 0)
+    err = errno;
   if (close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && rename(source.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
@@ -187,7 +198,9 @@ BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement,
   if (flags & REPLACEFILE_WRITE_THROUGH) {
     // The new name reaches the disk with its directory.
     const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : target.substr(0, slash);
     const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0 || fsync(dirFd) != 0) err = errno;
     if (dirFd >= 0) close(dirFd);

@@ -21,13 +21,11 @@ using namespace detail;
 namespace {
 
 struct Search {
-  DIR* dir = nullptr;         // null for a pattern without wildcards
-  std::u16string pattern;     // the last component
+  DIR* dir = nullptr;      // null for a pattern without wildcards
+  std::u16string pattern;  // the last component
 };
 
-bool hasWildcard(const std::u16string& s) {
-  return s.find_first_of(u"*?") != std::u16string::npos;
-}
+bool hasWildcard(const std::u16string& s) { return s.find_first_of(u"*?") != std::u16string::npos; }
 
 // "*" matches any run of units, "?" any one unit; everything else itself.
 bool globMatch(const std::u16string& p, const std::u16string& n) {

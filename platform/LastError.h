@@ -2,8 +2,7 @@
 // report why they failed here, the way the operating system's calls do. A
 // successful call leaves the code as it was, so read it only after a call
 // has reported failure through its result.
-#ifndef XMD_PLATFORM_LASTERROR_H_
-#define XMD_PLATFORM_LASTERROR_H_
+#pragma once
 
 #include <cstdint>
 
@@ -25,5 +24,3 @@ DWORD GetLastError();
 void SetLastError(DWORD code);
 
 }  // namespace platform
-
-#endif  // XMD_PLATFORM_LASTERROR_H_

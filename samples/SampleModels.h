@@ -7,8 +7,7 @@
 //   walker()      a skinned strip of quads (two bones), soup that welds
 //   scene()       a foreign chunk, two models, another foreign chunk
 //   badIndex()    a model whose triangle names a vertex that does not exist
-#ifndef XMD_SAMPLES_SAMPLEMODELS_H_
-#define XMD_SAMPLES_SAMPLEMODELS_H_
+#pragma once
 
 #include <array>
 #include <cstdint>
@@ -28,8 +27,8 @@ struct Model {
   std::vector<std::array<float, 3>> points;
   std::vector<std::array<float, 3>> normals;  // empty: no "vertexnormalsf"
   std::vector<std::array<int, 3>> faces;
-  std::vector<std::vector<float>> uvs;         // one layer of 2 components per vertex, or none
-  std::vector<std::string> bones;              // empty: not skinned
+  std::vector<std::vector<float>> uvs;  // one layer of 2 components per vertex, or none
+  std::vector<std::string> bones;       // empty: not skinned
   std::vector<std::vector<Influence>> influences;
   int material = 7;
 };
@@ -86,7 +85,8 @@ inline std::string file(const std::vector<Model>& models, bool foreign = false) 
 inline Model soup(const std::vector<std::array<float, 3>>& corners) {
   Model m;
   m.points = corners;
-  for (int i = 0; i + 2 < static_cast<int>(corners.size()); i += 3) m.faces.push_back({i, i + 1, i + 2});
+  for (int i = 0; i + 2 < static_cast<int>(corners.size()); i += 3)
+    m.faces.push_back({i, i + 1, i + 2});
   return m;
 }
 
@@ -123,7 +123,8 @@ inline Model walkerModel() {
   for (int row = 0; row < 4; ++row) {
     const float y0 = static_cast<float>(row);
     const float y1 = y0 + 1.0f;
-    const std::array<float, 3> quad[6] = {{0, y0, 0}, {1, y0, 0}, {1, y1, 0}, {0, y0, 0}, {1, y1, 0}, {0, y1, 0}};
+    const std::array<float, 3> quad[6] = {{0, y0, 0}, {1, y0, 0}, {1, y1, 0},
+                                          {0, y0, 0}, {1, y1, 0}, {0, y1, 0}};
     corners.insert(corners.end(), quad, quad + 6);
   }
   Model m = soup(corners);
@@ -151,5 +152,3 @@ inline std::string badIndex() {
 }
 
 }  // namespace xmdsamples
-
-#endif  // XMD_SAMPLES_SAMPLEMODELS_H_

@@ -79,18 +79,18 @@ const Corruption kTreeCorruptions[] = {
     {"number is not a number", "<m_id>2</m_id>", "<m_id>two</m_id>", "",
      archive_exception::input_stream_error},
     {"node links to itself as its child", "<lang_ptr class_id=\"-1\"></lang_ptr>",
-     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_2\"></lang_ptr>",
-     "<m_id>4</m_id>", archive_exception::pointer_conflict},
+     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_2\"></lang_ptr>", "<m_id>4</m_id>",
+     archive_exception::pointer_conflict},
     {"node links to its parent as its next sibling", "<lang_ptr class_id=\"-1\"></lang_ptr>",
-     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_1\"></lang_ptr>",
-     "<m_id>4</m_id>", archive_exception::pointer_conflict},
+     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_1\"></lang_ptr>", "<m_id>4</m_id>",
+     archive_exception::pointer_conflict},
     {"grandchild links to the root (a ring)", "<lang_ptr class_id=\"-1\"></lang_ptr>",
-     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_0\"></lang_ptr>",
-     "<m_id>4</m_id>", archive_exception::pointer_conflict},
+     "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_0\"></lang_ptr>", "<m_id>4</m_id>",
+     archive_exception::pointer_conflict},
     {"negative class id", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"-7\">", "",
      archive_exception::unregistered_class},
-    {"pointer to an unknown class", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"9\">",
-     "", archive_exception::unregistered_class},
+    {"pointer to an unknown class", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"9\">", "",
+     archive_exception::unregistered_class},
 };
 
 TEST(MalformedArchive, CorruptedTreesFailWithTheArchiveException) {
@@ -143,8 +143,8 @@ TEST(MalformedArchive, LinkToANodeReadByValueIsRefused) {
 
 TEST(MalformedArchive, FailedReadUnlinksThePartlyReadNode) {
   lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  std::string bad = replaceFirst(sgtest::saveXml("root", tree), "</m_flags>", "</m_flagz>",
-                                 "<m_id>3</m_id>");
+  std::string bad =
+      replaceFirst(sgtest::saveXml("root", tree), "</m_flags>", "</m_flagz>", "<m_id>3</m_id>");
   // Read node 1 by value from its link's pointer element: node 2's subtree
   // is complete when node 3 fails.
   std::istringstream is(bad);
@@ -159,8 +159,8 @@ TEST(MalformedArchive, HugeCollectionCountReservesNothing) {
   curve.m_keys.push_back({1, 2, 0, 0, anim::KEY_LINEAR});
   const std::string good = sgtest::saveXml("c", curve);
   for (const char* count : {"4000000000", "18446744073709551615", "99999999999999999999999"}) {
-    std::string bad = replaceFirst(good, "<count>1</count>",
-                                   std::string("<count>") + count + "</count>");
+    std::string bad =
+        replaceFirst(good, "<count>1</count>", std::string("<count>") + count + "</count>");
     anim::CombinedInterpolator<float> back;
     EXPECT_THROW(sgtest::loadXml(bad, "c", back), archive_exception) << count;
     EXPECT_LE(back.m_keys.size(), 1u);
@@ -178,10 +178,10 @@ std::string siblingChain(int count) {
   std::string opens, closes;
   std::vector<std::string> closing(static_cast<size_t>(count));
   for (int k = 0; k < count; ++k) {
-    std::string head = k == 0 ? "<lang_ptr class_id=\"1\" tracking_level=\"1\" version=\"1\" "
-                                "object_id=\"_0\">"
-                              : "<lang_ptr class_id_reference=\"1\" object_id=\"_" +
-                                    std::to_string(k) + "\">";
+    std::string head =
+        k == 0 ? "<lang_ptr class_id=\"1\" tracking_level=\"1\" version=\"1\" "
+                 "object_id=\"_0\">"
+               : "<lang_ptr class_id_reference=\"1\" object_id=\"_" + std::to_string(k) + "\">";
     std::string matrixInfo = k == 0 ? " class_id=\"2\" tracking_level=\"0\" version=\"0\"" : "";
     std::string previous = k == 0 ? "<m_previous class_id=\"-1\"></m_previous>"
                                   : "<m_previous class_id_reference=\"1\" object_id_reference=\"_" +
@@ -231,11 +231,13 @@ TEST(MalformedArchive, RandomEditsOfNodeArchivesFailCleanly) {
   lang::Ptr<sg::Node> tree = sgtest::makeTree();
   tree->m_child->m_next->addChild(sgtest::makeNode(8));
   const std::string good = sgtest::saveXml("root", tree);
-  const char* attrs[] = {"object_id=\"_", "object_id_reference=\"_", "class_id=\"",
-                         "class_id_reference=\"", "version=\"", "tracking_level=\""};
-  const char* pieces[] = {"<lang_ptr class_id_reference=\"1\" object_id_reference=\"_1\"></lang_ptr>",
-                          "<lang_ptr class_id=\"-1\"></lang_ptr>", "</lang_ptr>", "</m_next>",
-                          "<m_parent class_id_reference=\"1\" object_id_reference=\"_3\"></m_parent>"};
+  const char* attrs[] = {"object_id=\"_", "object_id_reference=\"_",
+                         "class_id=\"",   "class_id_reference=\"",
+                         "version=\"",    "tracking_level=\""};
+  const char* pieces[] = {
+      "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_1\"></lang_ptr>",
+      "<lang_ptr class_id=\"-1\"></lang_ptr>", "</lang_ptr>", "</m_next>",
+      "<m_parent class_id_reference=\"1\" object_id_reference=\"_3\"></m_parent>"};
   std::mt19937 rng(20261210);
   int reads = 0;
   for (int round = 0; round < 1500; ++round) {

@@ -65,8 +65,7 @@ class Node : public anim::Animatable {
   virtual void animate(float time);
   // Slot 2: sets the translation and the 3x3 block of m_localTransform from
   // `count` weighted sources (null entries allowed; see NodeBlend.cpp).
-  virtual void blend(Node* const* sources, const float* times, const float* weights,
-                     int count);
+  virtual void blend(Node* const* sources, const float* times, const float* weights, int count);
   // Slot 3: a copy of this node (copy constructor) holding clones of this
   // node's children, in the same order. Throws std::bad_alloc.
   virtual lang::Ptr<Node> clone() const;
@@ -100,9 +99,9 @@ class Node : public anim::Animatable {
   math::Matrix4x4 m_worldTransform;  // relative to the world
   math::Matrix4x4 m_auxTransform;    // a third transform; not archived
   int m_flags = 0;
-  Node* m_parent = nullptr;  // not owning; null for a root
-  lang::Ptr<Node> m_child;   // first child, owning
-  lang::Ptr<Node> m_next;    // next sibling, owning
+  Node* m_parent = nullptr;    // not owning; null for a root
+  lang::Ptr<Node> m_child;     // first child, owning
+  lang::Ptr<Node> m_next;      // next sibling, owning
   Node* m_previous = nullptr;  // previous sibling, not owning
   int m_primaryCellID = 0;
   int m_secondaryCellID = 0;

@@ -51,8 +51,8 @@ class NodeWriteScope {
   explicit NodeWriteScope(xml_oarchive& ar) {
     m_depth = &saveStateOf(ar).depth;
     if (*m_depth >= detail::kMaxNodeNesting) {
-      throw boost::archive::archive_exception(
-          boost::archive::archive_exception::other_exception, "node elements nested too deeply");
+      throw boost::archive::archive_exception(boost::archive::archive_exception::other_exception,
+                                              "node elements nested too deeply");
     }
     ++*m_depth;
   }

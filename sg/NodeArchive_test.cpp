@@ -19,10 +19,17 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-const Names kNodeElements = {"m_id",          "m_localTransform", "m_worldTransform",
-                             "m_worldTransformInverse", "m_parent", "m_child",
-                             "m_next",        "m_previous",       "m_primaryCellID",
-                             "m_secondaryCellID", "m_flags"};
+const Names kNodeElements = {"m_id",
+                             "m_localTransform",
+                             "m_worldTransform",
+                             "m_worldTransformInverse",
+                             "m_parent",
+                             "m_child",
+                             "m_next",
+                             "m_previous",
+                             "m_primaryCellID",
+                             "m_secondaryCellID",
+                             "m_flags"};
 
 lang::Ptr<sg::Node> loadRoot(const std::string& xml) {
   lang::Ptr<sg::Node> root;
@@ -128,10 +135,10 @@ TEST(NodeArchive, Version0FormReadsIntoTheSameTree) {
   std::string v0 = toVersion0(sgtest::saveXml("root", tree), true);
   XmlElement node = sgtest::elementOf(v0, "root")["lang_ptr"];
   ASSERT_EQ(node.attr("version"), "0");
-  ASSERT_EQ(node.childNames(),
-            (Names{"m_id", "m_localTransform", "m_worldTransform", "m_worldTransformInverse",
-                   "m_parent", "node", "node", "m_previous", "m_primaryCellID",
-                   "m_secondaryCellID", "m_flags"}));
+  ASSERT_EQ(
+      node.childNames(),
+      (Names{"m_id", "m_localTransform", "m_worldTransform", "m_worldTransformInverse", "m_parent",
+             "node", "node", "m_previous", "m_primaryCellID", "m_secondaryCellID", "m_flags"}));
   lang::Ptr<sg::Node> back = loadRoot(v0);
   EXPECT_EQ(sgtest::diffTrees(tree.get(), back.get()), "");
   EXPECT_EQ(back->m_child->refCount(), 1u);
@@ -290,12 +297,11 @@ sg::Light makeLight() {
 TEST(LightArchive, BaseThenSeventeenFields) {
   sg::Light l = makeLight();
   XmlElement e = sgtest::elementOf(sgtest::saveXml("light", l), "light");
-  EXPECT_EQ(e.childNames(),
-            (Names{"Base", "m_diffuse", "m_specular", "m_ambient", "m_intensity",
-                   "m_ambient_intensity", "m_rangefar", "m_rangenear", "m_maxintensity",
-                   "m_lightflags", "m_dirty", "m_shadowIndex", "m_scale",
-                   "m_animate_intensity_only", "m_max_range_far", "m_shadow_intensity",
-                   "m_laplaceWeight", "m_isMultiply"}));
+  EXPECT_EQ(e.childNames(), (Names{"Base", "m_diffuse", "m_specular", "m_ambient", "m_intensity",
+                                   "m_ambient_intensity", "m_rangefar", "m_rangenear",
+                                   "m_maxintensity", "m_lightflags", "m_dirty", "m_shadowIndex",
+                                   "m_scale", "m_animate_intensity_only", "m_max_range_far",
+                                   "m_shadow_intensity", "m_laplaceWeight", "m_isMultiply"}));
   EXPECT_EQ(e.attr("tracking_level"), "0");
   EXPECT_EQ(e.attr("version"), "0");
   EXPECT_EQ(e["Base"].childNames(), kNodeElements);

@@ -126,12 +126,12 @@ TEST(NodeBlend, ReferenceLengthRatio) {
   struct Case {
     float own, src, expectedX;
   } cases[] = {
-      {1, 2, 5},     // half
-      {4, 2, 20},    // double
-      {1, -1, 10},   // source without reference: unscaled
-      {1, 0, 10},    //
-      {-1, 2, 10},   // this node without reference: unscaled, not mirrored
-      {0, 2, 10},    //
+      {1, 2, 5},    // half
+      {4, 2, 20},   // double
+      {1, -1, 10},  // source without reference: unscaled
+      {1, 0, 10},   //
+      {-1, 2, 10},  // this node without reference: unscaled, not mirrored
+      {0, 2, 10},   //
   };
   for (const Case& c : cases) {
     lang::Ptr<sg::Node> s = source(transform(math::Quaternion(), 10, 0, 0));

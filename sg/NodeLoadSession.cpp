@@ -55,8 +55,8 @@ void NodeLoadSession::nodeCreated(Node* node) {
 
 void NodeLoadSession::enter(Node* node) {
   if (m_depth >= kMaxNodeNesting) {
-    throw boost::archive::archive_exception(
-        boost::archive::archive_exception::other_exception, "node elements nested too deeply");
+    throw boost::archive::archive_exception(boost::archive::archive_exception::other_exception,
+                                            "node elements nested too deeply");
   }
   m_scopes.reserve(m_scopes.size() + 1);
   if (node) {
@@ -100,8 +100,8 @@ void NodeLoadSession::checkRings() const {
       stack.pop_back();
       if (!n || !seen.insert(n).second) continue;
       if (n == link.first) {
-        throw boost::archive::archive_exception(
-            boost::archive::archive_exception::pointer_conflict, "node links form a ring");
+        throw boost::archive::archive_exception(boost::archive::archive_exception::pointer_conflict,
+                                                "node links form a ring");
       }
       stack.push_back(n->m_child.get());
       stack.push_back(n->m_next.get());
@@ -113,8 +113,8 @@ void NodeLoadSession::checkResolved(const Node* node, bool share) const {
   if (node == nullptr) return;
   // A link may share a node that is already shared, or one that this archive
   // made and nobody holds yet (reached earlier through a back pointer).
-  const bool shareable = node->refCount() > 0 ||
-                         (m_made.count(const_cast<Node*>(node)) && !m_handedOut.count(node));
+  const bool shareable =
+      node->refCount() > 0 || (m_made.count(const_cast<Node*>(node)) && !m_handedOut.count(node));
   if (m_loaded.count(node) == 0 || (share && !shareable)) {
     throw boost::archive::archive_exception(
         boost::archive::archive_exception::pointer_conflict,

@@ -100,11 +100,11 @@ class NodeLoadSession {
   void freeUnheldNodes() noexcept;
 
   std::unordered_set<const Node*> m_loaded;
-  std::unordered_set<Node*> m_made;           // live nodes made by this archive
+  std::unordered_set<Node*> m_made;             // live nodes made by this archive
   std::unordered_set<const Node*> m_handedOut;  // of m_made, given to raw pointers
-  std::unordered_set<Node*> m_entered;  // by the read in progress
-  std::vector<Node*> m_created;         // by the read in progress, one share each
-  std::vector<Node*> m_inProgress;      // nodes being read, outermost first
+  std::unordered_set<Node*> m_entered;          // by the read in progress
+  std::vector<Node*> m_created;                 // by the read in progress, one share each
+  std::vector<Node*> m_inProgress;              // nodes being read, outermost first
   std::vector<std::pair<const Node*, const Node*>> m_linksToUnfinished;  // holder, target
   std::vector<bool> m_scopes;  // per open scope: whether it entered a node
   NodeLoadSession* m_nextOnThread;
@@ -115,9 +115,7 @@ class NodeLoadSession {
 // destruction, failing unless done() was called.
 class NodeReadScope {
  public:
-  NodeReadScope(NodeLoadSession& session, Node* node) : m_session(session) {
-    session.enter(node);
-  }
+  NodeReadScope(NodeLoadSession& session, Node* node) : m_session(session) { session.enter(node); }
   ~NodeReadScope() { m_session.leave(m_ok); }
   NodeReadScope(const NodeReadScope&) = delete;
   NodeReadScope& operator=(const NodeReadScope&) = delete;

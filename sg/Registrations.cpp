@@ -47,10 +47,10 @@ struct Registrations {
   Registrations() {
     registerValue<sg::Node>();
     registerValue<lang::Ptr<sg::Node>>();
-    singleton<boost::archive::detail::pointer_oserializer<xml_oarchive, sg::Node>>::
-        get_const_instance();
-    singleton<boost::archive::detail::pointer_iserializer<xml_iarchive, sg::Node>>::
-        get_const_instance();
+    singleton<
+        boost::archive::detail::pointer_oserializer<xml_oarchive, sg::Node>>::get_const_instance();
+    singleton<
+        boost::archive::detail::pointer_iserializer<xml_iarchive, sg::Node>>::get_const_instance();
     registerValue<sg::Light>();
     boost::serialization::void_cast_register<sg::Camera, sg::Node>();
     boost::serialization::void_cast_register<sg::Light, sg::Node>();

@@ -45,10 +45,8 @@ TEST(Registrations, BaseRelationsAreRegistered) {
   const void* p = &spot;
   EXPECT_NE(boost::serialization::void_upcast(record<sg::Camera>(), record<sg::Node>(), p),
             nullptr);
-  EXPECT_NE(boost::serialization::void_upcast(record<sg::Light>(), record<sg::Node>(), p),
-            nullptr);
-  EXPECT_NE(boost::serialization::void_upcast(record<sg::Scene>(), record<sg::Node>(), p),
-            nullptr);
+  EXPECT_NE(boost::serialization::void_upcast(record<sg::Light>(), record<sg::Node>(), p), nullptr);
+  EXPECT_NE(boost::serialization::void_upcast(record<sg::Scene>(), record<sg::Node>(), p), nullptr);
   EXPECT_NE(boost::serialization::void_upcast(record<sg::SpotLight>(), record<sg::Light>(), p),
             nullptr);
   // Relations are registered by type identity alone: no exported names.

@@ -34,9 +34,8 @@ TEST(ValueArchive, MatrixWritesSixteenElementsInStorageOrder) {
   math::Matrix4x4 m;
   for (int i = 0; i < 16; ++i) m.data()[i] = 0.1f * static_cast<float>(i) - 0.7f;
   sgtest::XmlElement e = elementOf(saveXml("m", m), "m");
-  EXPECT_EQ(e.childNames(),
-            (Names{"g00", "g01", "g02", "g03", "g10", "g11", "g12", "g13", "g20", "g21", "g22",
-                   "g23", "g30", "g31", "g32", "g33"}));
+  EXPECT_EQ(e.childNames(), (Names{"g00", "g01", "g02", "g03", "g10", "g11", "g12", "g13", "g20",
+                                   "g21", "g22", "g23", "g30", "g31", "g32", "g33"}));
   EXPECT_EQ(e.attr("version"), "0");
   EXPECT_EQ(std::stof(e["g12"].text), m.m[1][2]);
   EXPECT_EQ(roundTrip(m), m);
@@ -50,8 +49,11 @@ TEST(ValueArchive, VectorNamesHoldADot) {
 }
 
 TEST(ValueArchive, FloatsRoundTripBitForBit) {
-  const float cases[] = {0.1f, -0.0f, std::numeric_limits<float>::denorm_min(),
-                         std::numeric_limits<float>::max(), 1.0f / 3.0f,
+  const float cases[] = {0.1f,
+                         -0.0f,
+                         std::numeric_limits<float>::denorm_min(),
+                         std::numeric_limits<float>::max(),
+                         1.0f / 3.0f,
                          std::numeric_limits<float>::min()};
   for (float f : cases) {
     pix::Colorf c(f, -f, f * 0.5f, 1.0f);
@@ -118,10 +120,9 @@ TEST(ValueArchive, EffectContainer) {
   c.m_laplaceWeight = 0.2f;
   c.m_laplaceColor = pix::Colorf(0, 0, 0, 1);
   sgtest::XmlElement e = elementOf(saveXml("c", c), "c");
-  EXPECT_EQ(e.childNames(),
-            (Names{"m_saturation", "m_contrast", "m_contrastLevel", "m_colorBalance",
-                   "m_brightness", "m_fogOffset", "m_fogDensity", "m_fogColor",
-                   "m_laplaceWeight", "m_laplaceColor"}));
+  EXPECT_EQ(e.childNames(), (Names{"m_saturation", "m_contrast", "m_contrastLevel",
+                                   "m_colorBalance", "m_brightness", "m_fogOffset", "m_fogDensity",
+                                   "m_fogColor", "m_laplaceWeight", "m_laplaceColor"}));
   EXPECT_EQ(e.attr("tracking_level"), "0");
   EXPECT_EQ(roundTrip(c), c);
 }

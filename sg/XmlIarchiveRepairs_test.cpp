@@ -55,8 +55,9 @@ TEST(XmlIarchiveRepairs, MalformedClosingTagAfterTheObjectIsIgnored) {
   ASSERT_NE(at, std::string::npos);
   // Cut inside the closing tag, garble it, or drop it: each used to throw out
   // of the archive's destructor and end the program.
-  const std::string endings[] = {xml.substr(0, at + 10), xml.substr(0, at) + "</boost_serial\xCD\x03",
-                                 xml.substr(0, at), xml.substr(0, at) + "<x>"};
+  const std::string endings[] = {xml.substr(0, at + 10),
+                                 xml.substr(0, at) + "</boost_serial\xCD\x03", xml.substr(0, at),
+                                 xml.substr(0, at) + "<x>"};
   for (const std::string& text : endings) {
     math::Vector3 v;
     sgtest::loadXml(text, "v", v);
@@ -82,10 +83,10 @@ std::string withRootParent(const std::string& parent) {
 TEST(XmlIarchiveRepairs, PointerWithACorruptClassIdIsAnUnregisteredClass) {
   // In this archive class 0 is the node link, 1 the node, 2 the matrix.
   const std::string parents[] = {
-      "<m_parent class_id=\"-2\"></m_parent>",                      // below the null id
+      "<m_parent class_id=\"-2\"></m_parent>",  // below the null id
       "<m_parent class_id=\"-32768\"></m_parent>",
-      "<m_parent class_id_reference=\"2\"></m_parent>",             // a value class
-      "<m_parent class_id_reference=\"0\"></m_parent>",             // the link class
+      "<m_parent class_id_reference=\"2\"></m_parent>",  // a value class
+      "<m_parent class_id_reference=\"0\"></m_parent>",  // the link class
   };
   for (const std::string& parent : parents) {
     lang::Ptr<sg::Node> root;

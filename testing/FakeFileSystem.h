@@ -7,8 +7,7 @@
 // root). A directory link (addDirLink) lists and identifies as its target.
 // Listing supports the patterns "*.*" and "*" in the last component.
 // Header-only; one thread.
-#ifndef XMD_TESTING_FAKEFILESYSTEM_H_
-#define XMD_TESTING_FAKEFILESYSTEM_H_
+#pragma once
 
 #include <map>
 #include <set>
@@ -57,7 +56,9 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
   }
   // Makes operation op ("openInputStream", "write", "replaceFile", ...) on
   // path fail from now on.
-  void failOn(const std::string& op, const std::string& path) { m_failures.insert(op + " " + path); }
+  void failOn(const std::string& op, const std::string& path) {
+    m_failures.insert(op + " " + path);
+  }
 
   bool has(const std::string& path) const { return m_nodes.count(resolveLinks(path)) != 0; }
   const Node& node(const std::string& path) const { return m_nodes.at(resolveLinks(path)); }
@@ -103,12 +104,14 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
   bool isFile(const std::string& path) override { return has(path) && !node(path).isDirectory; }
   bool isDirectory(const std::string& path) override { return has(path) && node(path).isDirectory; }
   bool copyFile(const std::string& from, const std::string& to) override {
-    if (!note("copyFile", from) || !isFile(from) || !isDirectory(parentOf(to)) || isDirectory(to)) return false;
+    if (!note("copyFile", from) || !isFile(from) || !isDirectory(parentOf(to)) || isDirectory(to))
+      return false;
     addFile(to, node(from).bytes);
     return true;
   }
   bool moveFile(const std::string& from, const std::string& to) override {
-    if (!note("moveFile", from) || !has(from) || has(to) || !isDirectory(parentOf(to))) return false;
+    if (!note("moveFile", from) || !has(from) || has(to) || !isDirectory(parentOf(to)))
+      return false;
     m_nodes[to] = node(from);
     m_nodes.erase(from);
     return true;
@@ -129,14 +132,16 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     return true;
   }
   bool removeDirectory(const std::string& path) override {
-    if (!note("removeDirectory", path) || !isDirectory(path) || !children(path).empty()) return false;
+    if (!note("removeDirectory", path) || !isDirectory(path) || !children(path).empty())
+      return false;
     m_nodes.erase(path);
     return true;
   }
   void listDirectory(const std::string& pattern, io::fs::DirectoryListing& listing) override {
     note("listDirectory", pattern);
     const std::string dir = parentOf(pattern);
-    const std::string last = pattern.substr(pattern.rfind('/') == std::string::npos ? 0 : pattern.rfind('/') + 1);
+    const std::string last =
+        pattern.substr(pattern.rfind('/') == std::string::npos ? 0 : pattern.rfind('/') + 1);
     if ((last != "*.*" && last != "*") || !isDirectory(dir)) return;
     std::vector<io::fs::DirectoryEntry> found;
     for (const std::string& name : children(dir)) {
@@ -188,7 +193,8 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     int write(const void* src, int size) override {
       if (!m_fs->note("write", m_path))
         throw io::IOException(lang::Format("Failed to write to file: {0}", m_path));
-      m_fs->m_nodes[m_path].bytes.append(static_cast<const char*>(src), static_cast<std::size_t>(size));
+      m_fs->m_nodes[m_path].bytes.append(static_cast<const char*>(src),
+                                         static_cast<std::size_t>(size));
       return size;
     }
     void flush() override {
@@ -218,7 +224,8 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     std::size_t start = 0;
     while (start <= path.size() && !path.empty()) {
       const std::size_t slash = path.find('/', start);
-      out = join(out, path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+      out = join(
+          out, path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
       auto it = m_nodes.find(out);
       if (it != m_nodes.end() && it->second.isLink) out = it->second.linkTarget;
       if (slash == std::string::npos) break;
@@ -249,5 +256,3 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
 };
 
 }  // namespace xmdtest
-
-#endif  // XMD_TESTING_FAKEFILESYSTEM_H_

@@ -1,8 +1,7 @@
 // xmdtest::runProgram: runs a program to its end, for end-to-end tests of the
 // built executables. Standard output and standard error are captured through
 // files in a scoped temp dir (no pipe can fill up). Header-only.
-#ifndef XMD_TESTING_SUBPROCESS_H_
-#define XMD_TESTING_SUBPROCESS_H_
+#pragma once
 
 #include <fcntl.h>
 #include <signal.h>
@@ -59,5 +58,3 @@ inline ProgramRun runProgram(const std::vector<std::string>& argv, const std::st
 }
 
 }  // namespace xmdtest
-
-#endif  // XMD_TESTING_SUBPROCESS_H_

@@ -2,8 +2,7 @@
 // $TMPDIR (or /tmp) by the constructor, removed with everything in it by the
 // destructor (write permission is given back first, so read-only entries
 // left by a test go too). Paths handed out are narrow (UTF-8) strings.
-#ifndef XMD_TESTING_TEMPDIR_H_
-#define XMD_TESTING_TEMPDIR_H_
+#pragma once
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -20,7 +19,8 @@ class TempDir {
  public:
   TempDir() {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/xmd-test-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base ? base : "/tmp") + "/xmd-test-XXXXXX";
     if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("cannot create a temp dir");
     m_path = pattern;
   }
@@ -68,5 +68,3 @@ class TempDir {
 };
 
 }  // namespace xmdtest
-
-#endif  // XMD_TESTING_TEMPDIR_H_

@@ -64,7 +64,8 @@ class PendingDirectories {
   bool add(const std::string& relativePath) {
     const io::fs::Path path(relativePath);
     const std::size_t slash = path.rfind('/');
-    m_dirs.insert(slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash));
+    m_dirs.insert(slash == std::string::npos ? std::string()
+                                             : path.substr(0, slash == 0 ? 1 : slash));
     return m_dirs.size() < kMaxPending || flush();
   }
   // Flushes every pending directory. false when one failed (reported).
@@ -73,8 +74,9 @@ class PendingDirectories {
     for (const std::string& dir : m_dirs) {
       std::string reason;
       if (m_fs.flushDirectory(dir, reason)) continue;
-      m_err << "xmdopt: cannot flush directory " << (dir.empty() ? m_root : io::fs::Path(m_root, dir))
-            << " to the disk: " << reason << std::endl;
+      m_err << "xmdopt: cannot flush directory "
+            << (dir.empty() ? m_root : io::fs::Path(m_root, dir)) << " to the disk: " << reason
+            << std::endl;
       ok = false;
     }
     m_dirs.clear();
@@ -90,15 +92,19 @@ class PendingDirectories {
 };
 
 // Processes relativePath; false when its replacement or a flush failed.
-bool processOne(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
-                const std::string& relativePath, PendingDirectories& pending,
-                const ModelProcessor::StreamProcessor& process, std::ostream& out, std::ostream& err) {
+bool processOne(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
+                const std::string& root, const std::string& relativePath,
+                PendingDirectories& pending, const ModelProcessor::StreamProcessor& process,
+                std::ostream& out, std::ostream& err) {
   ModelProcessor processor(fileSystem, root, process, out, err);
   try {
     switch (processor.processFile(relativePath)) {
-      case ModelProcessor::kReplaced: return pending.add(relativePath);
-      case ModelProcessor::kKept: return true;
-      case ModelProcessor::kReplaceFailed: return false;
+      case ModelProcessor::kReplaced:
+        return pending.add(relativePath);
+      case ModelProcessor::kKept:
+        return true;
+      case ModelProcessor::kReplaceFailed:
+        return false;
     }
   } catch (...) {
     pending.flush();  // what was done stays done

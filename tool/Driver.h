@@ -15,8 +15,7 @@
 // Each result is on the disk before it takes its source's name; the
 // directories whose names changed are flushed once for many files, and
 // always before the run ends.
-#ifndef XMD_TOOL_DRIVER_H_
-#define XMD_TOOL_DRIVER_H_
+#pragma once
 
 #include <ostream>
 
@@ -26,5 +25,3 @@
 // to out, problems to err. Never throws.
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
               std::ostream& out, std::ostream& err);
-
-#endif  // XMD_TOOL_DRIVER_H_

@@ -21,8 +21,8 @@ bool fakeProcess(io::ChunkInputStream& in, io::ChunkOutputStream& out) {
   char c;
   while (in.read(&c, 1) == 1) bytes.push_back(c);
   if (bytes.find("corrupt") != std::string::npos)
-    throw io::IOException(lang::Format("Invalid chunk {2} length at {0,#} while reading {1}", 3,
-                                       in.toString(), "x"));
+    throw io::IOException(
+        lang::Format("Invalid chunk {2} length at {0,#} while reading {1}", 3, in.toString(), "x"));
   for (char& b : bytes) b = static_cast<char>(std::toupper(static_cast<unsigned char>(b)));
   out.write(bytes.data(), static_cast<int>(bytes.size()));
   return bytes.find("REJECT") == std::string::npos;
@@ -56,13 +56,23 @@ TEST(Driver, DirectoryModeWalksTheTreeInOrder) {
   const Outcome r = drive({t / "m"});
   EXPECT_EQ(0, r.status);
   const std::string root = t / "m";
-  EXPECT_EQ("INFO : processing" + root + "/K.xmd\n"
-            "INFO : processing" + root + "/a/raw\xff.xmd\n"
-            "INFO : processing" + root + "/a/z.xmd\n"
-            "INFO : processing" + root + "/b.xmd\n"
-            "INFO : processing" + root + "/d.xmd/in.xmd\n",
+  EXPECT_EQ("INFO : processing" + root +
+                "/K.xmd\n"
+                "INFO : processing" +
+                root +
+                "/a/raw\xff.xmd\n"
+                "INFO : processing" +
+                root +
+                "/a/z.xmd\n"
+                "INFO : processing" +
+                root +
+                "/b.xmd\n"
+                "INFO : processing" +
+                root + "/d.xmd/in.xmd\n",
             r.out);
-  EXPECT_EQ("xmdopt: not entering " + root + "/a/loop: it leads back into a directory being walked\n", r.err);
+  EXPECT_EQ(
+      "xmdopt: not entering " + root + "/a/loop: it leads back into a directory being walked\n",
+      r.err);
   EXPECT_EQ("B", t.read("m/b.xmd"));
   EXPECT_EQ("RAW", t.read("m/a/raw\xff.xmd"));
   EXPECT_EQ("IN", t.read("m/d.xmd/in.xmd"));
@@ -124,7 +134,8 @@ TEST(Driver, ARunEndingFailureIsOneLineAndExitOne) {
   t.write("c.xmd", "later");
   const Outcome r = drive({t.path()});
   EXPECT_EQ(1, r.status);
-  EXPECT_EQ("INFO : processing" + t.path() + "/a.xmd\nINFO : processing" + t.path() + "/b.xmd\n", r.out);
+  EXPECT_EQ("INFO : processing" + t.path() + "/a.xmd\nINFO : processing" + t.path() + "/b.xmd\n",
+            r.out);
   EXPECT_EQ("xmdopt: Invalid chunk x length at 3 while reading " + t.path() + "/b.xmd\n", r.err);
   EXPECT_EQ("GOOD", t.read("a.xmd"));
   EXPECT_EQ("corrupt", t.read("b.xmd"));

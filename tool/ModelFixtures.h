@@ -118,7 +118,8 @@ inline RunResult process(const Bytes& bytes, ModelStreamProcessor* processor = n
     own.reset(new ModelStreamProcessor(testStore(), console));
     processor = own.get();
   }
-  io::ByteArrayInputStream source(std::vector<unsigned char>(bytes.begin(), bytes.end()), "test.xmd");
+  io::ByteArrayInputStream source(std::vector<unsigned char>(bytes.begin(), bytes.end()),
+                                  "test.xmd");
   io::ByteArrayOutputStream sink(0);
   io::ChunkInputStream in(&source);
   io::ChunkOutputStream out(&sink);

@@ -5,8 +5,8 @@
 #include "io/fs/Path.h"
 
 ModelProcessor::ModelProcessor(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
-                               const std::string& root, StreamProcessor process,
-                               std::ostream& out, std::ostream& err)
+                               const std::string& root, StreamProcessor process, std::ostream& out,
+                               std::ostream& err)
     : fileSystem(fileSystem), m_root(root), m_process(std::move(process)), m_out(out), m_err(err) {}
 
 ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativePath) {

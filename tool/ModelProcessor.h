@@ -7,8 +7,7 @@
 //
 // The driver makes one ModelProcessor per file over its own file-system
 // pointer (shared ownership) and drops it before the next file. One thread.
-#ifndef XMD_TOOL_MODELPROCESSOR_H_
-#define XMD_TOOL_MODELPROCESSOR_H_
+#pragma once
 
 #include <functional>
 #include <ostream>
@@ -54,5 +53,3 @@ class ModelProcessor {
   std::ostream& m_out;
   std::ostream& m_err;
 };
-
-#endif  // XMD_TOOL_MODELPROCESSOR_H_

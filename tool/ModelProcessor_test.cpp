@@ -27,7 +27,8 @@ struct Fixture : ::testing::Test {
   std::ostringstream out;
   std::ostringstream err;
 
-  ModelProcessor::Outcome run(const std::string& path, ModelProcessor::StreamProcessor p = copyAll) {
+  ModelProcessor::Outcome run(const std::string& path,
+                              ModelProcessor::StreamProcessor p = copyAll) {
     ModelProcessor processor(fake, "R:/root", p, out, err);
     return processor.processFile(path);
   }
@@ -57,9 +58,10 @@ TEST_F(Fixture, ReplacesTheSourceWithItsCompleteResult) {
   EXPECT_EQ("INFO : processingR:/root/sub\\a.xmd\n", out.str());
   EXPECT_EQ("", err.str());
   // Flushed before the replacement; the source itself is never written.
-  EXPECT_EQ((std::vector<std::string>{"openInputStream sub/a.xmd", "openOutputStream sub/a.xmd.result",
-                                      "flush sub/a.xmd.result", "replaceFile sub/a.xmd"}),
-            steps());
+  EXPECT_EQ(
+      (std::vector<std::string>{"openInputStream sub/a.xmd", "openOutputStream sub/a.xmd.result",
+                                "flush sub/a.xmd.result", "replaceFile sub/a.xmd"}),
+      steps());
 }
 
 TEST_F(Fixture, KeepsAFileWithARejectedModel) {
@@ -78,7 +80,8 @@ TEST_F(Fixture, AFailureMidwayLeavesTheSourceAndRemovesTheResult) {
   fake->addFile("a.xmd", "original");
   auto fail = [](io::ChunkInputStream& in, io::ChunkOutputStream& out) -> bool {
     copyAll(in, out);
-    throw io::IOException(lang::Format("Chunk read overflow at {0,#} while reading {1}", 8, "a.xmd"));
+    throw io::IOException(
+        lang::Format("Chunk read overflow at {0,#} while reading {1}", 8, "a.xmd"));
   };
   EXPECT_THROW(run("a.xmd", fail), io::IOException);
   EXPECT_EQ("original", fake->node("a.xmd").bytes);

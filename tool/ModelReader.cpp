@@ -48,7 +48,7 @@ void ModelStreamProcessor::readFloats(io::ChunkInputStream& in, float* out, int 
     const uint32_t bits = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
     std::memcpy(&out[i], &bits, sizeof bits);
   }
-  in.endChunk(start + int(whole * 4));  // moves the position past them
+  in.endChunk(start + int(whole * 4));        // moves the position past them
   if (whole < size_t(count)) in.readFloat();  // the file ends inside the next: throws
 }
 
@@ -114,8 +114,8 @@ bool ModelStreamProcessor::readInfo(io::ChunkInputStream& in) {
   in.endChunk(infoEnd);  // skips the rest; throws when the fields ran past it
   if (failure) return false;
 
-  const int64_t slots = (m_extraLayersFlag ? 1 : 0) + int64_t(m_layerCount) +
-                        (m_weightsPerVertex > 0 ? 2 : 0);
+  const int64_t slots =
+      (m_extraLayersFlag ? 1 : 0) + int64_t(m_layerCount) + (m_weightsPerVertex > 0 ? 2 : 0);
   if (slots > kMaxSlots) return reject("ERROR - too many texture coordinate layers");
   m_store.layerCount = m_layerCount;
 
@@ -186,7 +186,7 @@ void ModelStreamProcessor::skipBytes(io::ChunkInputStream& in, int64_t count) {
     for (int64_t i = 0; i < count; ++i) in.readByte();
     return;
   }
-  in.endChunk(start + int(count));  // skips as far as the file goes
+  in.endChunk(start + int(count));                      // skips as far as the file goes
   if (in.getPosition() < start + count) in.readByte();  // the file ended: throws
 }
 

@@ -15,11 +15,12 @@ struct RejectCase {
 };
 
 // The required subchunks after a given "info".
-Body withInfo(std::vector<int64_t> fields, Body rest = [](ChunkBuilder& b) {
-  material(b);
-  points(b, 3);
-  faces(b, {0, 1, 2});
-}) {
+Body withInfo(
+    std::vector<int64_t> fields, Body rest = [](ChunkBuilder& b) {
+      material(b);
+      points(b, 3);
+      faces(b, {0, 1, 2});
+    }) {
   return [fields, rest](ChunkBuilder& b) {
     info(b, fields);
     rest(b);
@@ -39,7 +40,12 @@ TEST(ModelReader, EveryCheckPrintsItsLineAndLeavesAnEmptyModel) {
     faces(b, {0, 1, 2});
   };
   const RejectCase cases[] = {
-      {"info not first", [](ChunkBuilder& b) { faces(b, {0, 1, 2}); points(b, 3); info(b, {3, 1, 0, 0}); },
+      {"info not first",
+       [](ChunkBuilder& b) {
+         faces(b, {0, 1, 2});
+         points(b, 3);
+         info(b, {3, 1, 0, 0});
+       },
        "ERROR - no info chunk"},
       {"no subchunk at all", [](ChunkBuilder&) {}, "ERROR - no info chunk"},
       {"vertex count 0", withInfo({0, 1, 0, 0}), "ERROR - invalid vertex count"},
@@ -49,48 +55,91 @@ TEST(ModelReader, EveryCheckPrintsItsLineAndLeavesAnEmptyModel) {
       {"weights -1", withInfo({3, 1, -1, 0}), "ERROR - invalid per vertex weight count"},
       {"third dimension 5, colour size 7", withInfo({3, 1, 0, 3, 2, 2, 5, 7}),
        "ERROR - invalid texture coordinate layer dimension"},
-      {"dimension 0", withInfo({3, 1, 0, 1, 0}), "ERROR - invalid texture coordinate layer dimension"},
+      {"dimension 0", withInfo({3, 1, 0, 1, 0}),
+       "ERROR - invalid texture coordinate layer dimension"},
       {"colour size 2", withInfo({3, 1, 0, 0, 2}), "ERROR - invalid vertex color size"},
       {"15 layers and skinning: 17 slots", withInfo(layers({3, 1, 1, 15}, 15, {})),
        "ERROR - too many texture coordinate layers"},
       {"14 layers, skinning and the flag: 17 slots", withInfo(layers({3, 1, 1, 14}, 14, {0, 1})),
        "ERROR - too many texture coordinate layers"},
-      {"17 layers", withInfo(layers({3, 1, 0, 17}, 17, {})), "ERROR - too many texture coordinate layers"},
-      {"index 3 of 3 vertices", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) { faces(b, {0, 1, 3}); }),
+      {"17 layers", withInfo(layers({3, 1, 0, 17}, 17, {})),
+       "ERROR - too many texture coordinate layers"},
+      {"index 3 of 3 vertices",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  faces(b, {0, 1, 3});
+                }),
        "ERROR - invalid vertex index"},
-      {"index -1", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) { faces(b, {-1, 1, 2}); }),
+      {"index -1",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  faces(b, {-1, 1, 2});
+                }),
        "ERROR - invalid vertex index"},
-      {"257 bones", withInfo({3, 1, 1, 0}, [required](ChunkBuilder& b) { required(b); skin(b, 257, {}); }),
+      {"257 bones",
+       withInfo({3, 1, 1, 0},
+                [required](ChunkBuilder& b) {
+                  required(b);
+                  skin(b, 257, {});
+                }),
        "ERROR - too many bones"},
-      {"bone index 2 of 2", withInfo({3, 1, 1, 0}, [required](ChunkBuilder& b) {
-         required(b);
-         skin(b, 2, {{{0, 1.0f}}, {{2, 1.0f}}, {}});
-       }), "ERROR - invalid bone index"},
-      {"bone index -1", withInfo({3, 1, 1, 0}, [required](ChunkBuilder& b) {
-         required(b);
-         skin(b, 2, {{{-1, 1.0f}}, {}, {}});
-       }), "ERROR - invalid bone index"},
-      {"40 influences, the 40th invalid", withInfo({3, 1, 1, 0}, [required](ChunkBuilder& b) {
-         required(b);
-         std::vector<Pair> many(39, Pair{1, 0.5f});
-         many.push_back(Pair{9, 0.5f});
-         skin(b, 4, {many, {}, {}});
-       }), "ERROR - invalid bone index"},
+      {"bone index 2 of 2",
+       withInfo({3, 1, 1, 0},
+                [required](ChunkBuilder& b) {
+                  required(b);
+                  skin(b, 2, {{{0, 1.0f}}, {{2, 1.0f}}, {}});
+                }),
+       "ERROR - invalid bone index"},
+      {"bone index -1",
+       withInfo({3, 1, 1, 0},
+                [required](ChunkBuilder& b) {
+                  required(b);
+                  skin(b, 2, {{{-1, 1.0f}}, {}, {}});
+                }),
+       "ERROR - invalid bone index"},
+      {"40 influences, the 40th invalid",
+       withInfo({3, 1, 1, 0},
+                [required](ChunkBuilder& b) {
+                  required(b);
+                  std::vector<Pair> many(39, Pair{1, 0.5f});
+                  many.push_back(Pair{9, 0.5f});
+                  skin(b, 4, {many, {}, {}});
+                }),
+       "ERROR - invalid bone index"},
       {"declared layer missing", withInfo({3, 1, 0, 1, 2}),
        "ERROR - missing texture coordinate layer subchunk in model chunk"},
-      {"layer beyond the declared ones with the flag", withInfo({3, 1, 0, 1, 2, 0, 1}, [required](ChunkBuilder& b) {
-         required(b);
-         layer(b, 6);
-         layer(b, 9);
-       }), "ERROR - missing texture coordinate layer subchunk in model chunk"},
-      {"no material", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) { points(b, 3); faces(b, {0, 1, 2}); }),
+      {"layer beyond the declared ones with the flag",
+       withInfo({3, 1, 0, 1, 2, 0, 1},
+                [required](ChunkBuilder& b) {
+                  required(b);
+                  layer(b, 6);
+                  layer(b, 9);
+                }),
+       "ERROR - missing texture coordinate layer subchunk in model chunk"},
+      {"no material",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                }),
        "ERROR - missing material subchunk in model chunk"},
-      {"no points", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) { material(b); faces(b, {0, 1, 2}); }),
+      {"no points",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  faces(b, {0, 1, 2});
+                }),
        "ERROR - missing points subchunk in model chunk"},
-      {"no faces", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) { material(b); points(b, 3); }),
+      {"no faces",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 3);
+                }),
        "ERROR - missing faces subchunk in model chunk"},
       {"weights 2 and no skin", withInfo({3, 1, 2, 0}), "ERROR - missing skin subchunk"},
-      {"layer missing before material missing", withInfo({3, 1, 0, 1, 2}, [](ChunkBuilder& b) { points(b, 3); }),
+      {"layer missing before material missing",
+       withInfo({3, 1, 0, 1, 2}, [](ChunkBuilder& b) { points(b, 3); }),
        "ERROR - missing texture coordinate layer subchunk in model chunk"},
   };
   for (const RejectCase& c : cases) {
@@ -102,58 +151,85 @@ TEST(ModelReader, EveryCheckPrintsItsLineAndLeavesAnEmptyModel) {
 }
 
 TEST(ModelReader, AcceptsModelsAtTheLimits) {
-  struct Case { const char* name; Body body; const char* line; };
+  struct Case {
+    const char* name;
+    Body body;
+    const char* line;
+  };
   const Case cases[] = {
-      {"65534 vertices", withInfo({65534, 1, 0, 0}, [](ChunkBuilder& b) {
-         material(b);
-         points(b, 65534);
-         faces(b, {0, 1, 2});
-       }), "INFO - optimization 65534 -> 65534\n\n"},
-      {"no triangles, empty faces", withInfo({3, 0, 0, 0}, [](ChunkBuilder& b) {
-         material(b);
-         points(b, 3);
-         faces(b, {});
-       }), "INFO - optimization 3 -> 3\n\n"},
-      {"2 layers, skinning and the flag: 5 slots", withInfo({3, 1, 1, 2, 2, 3, 0, 1}, [](ChunkBuilder& b) {
-         material(b);
-         points(b, 3);
-         faces(b, {0, 1, 2});
-         layer(b, 6);
-         layer(b, 9);
-         skin(b, 1, {{{0, 1.0f}}, {{0, 1.0f}}, {{0, 1.0f}}});
-       }), "INFO - optimization 3 -> 3\n\n"},
-      {"16 layers of 4", withInfo(layers({3, 1, 0, 16}, 0, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}),
-                                  [](ChunkBuilder& b) {
-         material(b);
-         points(b, 3);
-         faces(b, {0, 1, 2});
-         for (int l = 0; l < 16; ++l) layer(b, 12);
-       }), "INFO - optimization 3 -> 3\n\n"},
-      {"layer beyond the declared ones without the flag", withInfo({3, 1, 0, 1, 2}, [](ChunkBuilder& b) {
-         material(b);
-         points(b, 3);
-         faces(b, {0, 1, 2});
-         layer(b, 6);
-         layer(b, 6);
-       }), "INFO - optimization 3 -> 3\n\n"},
-      {"256 bones", withInfo({3, 1, 1, 0}, [](ChunkBuilder& b) {
-         material(b);
-         points(b, 3);
-         faces(b, {0, 1, 2});
-         skin(b, 256, {{{255, 1.0f}}, {}, {}});
-       }), "INFO - optimization 3 -> 3\n\n"},
-      {"colours of size 0 skipped unread", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) {
-         b.begin("vertexcolors").u8(1).end();
-         material(b);
-         points(b, 3);
-         faces(b, {0, 1, 2});
-       }), "INFO - optimization 3 -> 3\n\n"},
-      {"unknown subchunk skipped", withInfo({3, 1, 0, 0}, [](ChunkBuilder& b) {
-         b.begin("Points").u8(1).u8(2).end();
-         material(b);
-         points(b, 3);
-         faces(b, {0, 1, 2});
-       }), "INFO - optimization 3 -> 3\n\n"},
+      {"65534 vertices",
+       withInfo({65534, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 65534);
+                  faces(b, {0, 1, 2});
+                }),
+       "INFO - optimization 65534 -> 65534\n\n"},
+      {"no triangles, empty faces",
+       withInfo({3, 0, 0, 0},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 3);
+                  faces(b, {});
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
+      {"2 layers, skinning and the flag: 5 slots",
+       withInfo({3, 1, 1, 2, 2, 3, 0, 1},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                  layer(b, 6);
+                  layer(b, 9);
+                  skin(b, 1, {{{0, 1.0f}}, {{0, 1.0f}}, {{0, 1.0f}}});
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
+      {"16 layers of 4",
+       withInfo(layers({3, 1, 0, 16}, 0, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}),
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                  for (int l = 0; l < 16; ++l) layer(b, 12);
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
+      {"layer beyond the declared ones without the flag",
+       withInfo({3, 1, 0, 1, 2},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                  layer(b, 6);
+                  layer(b, 6);
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
+      {"256 bones",
+       withInfo({3, 1, 1, 0},
+                [](ChunkBuilder& b) {
+                  material(b);
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                  skin(b, 256, {{{255, 1.0f}}, {}, {}});
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
+      {"colours of size 0 skipped unread",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  b.begin("vertexcolors").u8(1).end();
+                  material(b);
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
+      {"unknown subchunk skipped",
+       withInfo({3, 1, 0, 0},
+                [](ChunkBuilder& b) {
+                  b.begin("Points").u8(1).u8(2).end();
+                  material(b);
+                  points(b, 3);
+                  faces(b, {0, 1, 2});
+                }),
+       "INFO - optimization 3 -> 3\n\n"},
   };
   for (const Case& c : cases) {
     const RunResult run = process(file(model(c.body)));
@@ -172,7 +248,8 @@ TEST(ModelReader, ColoursShorterThanDeclaredOverflowTheirChunk) {
   })));
   const Failure f = processFailing(bytes);
   EXPECT_EQ("ERROR - chunk read overflow in model chunk\n", f.console);
-  EXPECT_EQ(0u, f.thrown.find("IOException: Chunk read overflow at {0,#} while reading {1}")) << f.thrown;
+  EXPECT_EQ(0u, f.thrown.find("IOException: Chunk read overflow at {0,#} while reading {1}"))
+      << f.thrown;
 }
 
 TEST(ModelReader, DataCutByTheEndOfTheFileEndsTheRunThere) {
@@ -241,7 +318,10 @@ TEST(ModelReader, FaceIndicesOfEveryLengthAreReadAsChunkIntegers) {
 TEST(ModelReader, FaceIndexThatIsNoChunkIntegerFailsAsTheStreamSays) {
   // A 6-byte integer and one past 2^31 - 1, each after two good indices:
   // the failure names the position of the bad integer's first byte.
-  struct Case { const char* name; std::string bytes; };
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
   const Case cases[] = {
       {"six bytes", std::string("\x01\x01\x01\x01\x01\x00", 6)},
       {"too large", std::string("\xfd\xff\xff\xff\x7e", 5)},
@@ -254,9 +334,10 @@ TEST(ModelReader, FaceIndexThatIsNoChunkIntegerFailsAsTheStreamSays) {
     const size_t at = b.size();
     b.raw(c.bytes).end().end().end();
     const Failure f = processFailing(b.bytes());
-    EXPECT_EQ("IOException: Invalid chunk integer at {0,#} while reading {1} | #" + std::to_string(at) +
-                  " | n:test.xmd",
-              f.thrown) << c.name;
+    EXPECT_EQ("IOException: Invalid chunk integer at {0,#} while reading {1} | #" +
+                  std::to_string(at) + " | n:test.xmd",
+              f.thrown)
+        << c.name;
   }
 }
 

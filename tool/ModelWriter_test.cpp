@@ -26,17 +26,22 @@ void foreign(ChunkBuilder& b, const char* name) {
 }
 
 TEST(ModelWriter, ForeignSubchunksAreCopiedByteForByteInTheirPlaces) {
-  const RunResult run = process(file([](ChunkBuilder& b) {
-    foreign(b, "meta");
-    plainModel(b);
-    foreign(b, "Model");
-  }, 1234567));
+  const RunResult run = process(file(
+      [](ChunkBuilder& b) {
+        foreign(b, "meta");
+        plainModel(b);
+        foreign(b, "Model");
+      },
+      1234567));
   EXPECT_TRUE(run.passed);
-  EXPECT_EQ(file([](ChunkBuilder& b) {
-    foreign(b, "meta");
-    plainResult(b);
-    foreign(b, "Model");
-  }, 1234567), run.result);
+  EXPECT_EQ(file(
+                [](ChunkBuilder& b) {
+                  foreign(b, "meta");
+                  plainResult(b);
+                  foreign(b, "Model");
+                },
+                1234567),
+            run.result);
 }
 
 TEST(ModelWriter, TwoModelsAreReportedAndRewrittenInOrder) {
@@ -51,14 +56,15 @@ TEST(ModelWriter, TwoModelsAreReportedAndRewrittenInOrder) {
   }));
   EXPECT_EQ("INFO - optimization 3 -> 3\n\nINFO - optimization 4 -> 3\n\n", run.console);
   EXPECT_EQ(file([](ChunkBuilder& b) {
-    plainResult(b);
-    b.begin("model");
-    info(b, {3, 2, 0, 0, 0, 0});
-    material(b, 9);
-    pointList(b, {0, 0, 0, 1, 0, 0, 1, 1, 1});
-    faces(b, {0, 1, 0, 0, 2, 0});
-    b.end();
-  }), run.result);
+              plainResult(b);
+              b.begin("model");
+              info(b, {3, 2, 0, 0, 0, 0});
+              material(b, 9);
+              pointList(b, {0, 0, 0, 1, 0, 0, 1, 1, 1});
+              faces(b, {0, 1, 0, 0, 2, 0});
+              b.end();
+            }),
+            run.result);
 }
 
 TEST(ModelWriter, ARejectedModelLeavesAnEmptyChunkAndTheOthersGoOn) {
@@ -71,10 +77,11 @@ TEST(ModelWriter, ARejectedModelLeavesAnEmptyChunkAndTheOthersGoOn) {
   EXPECT_EQ("ERROR - no info chunk\nERROR - invalid vertex count\nINFO - optimization 3 -> 3\n\n",
             run.console);
   EXPECT_EQ(file([](ChunkBuilder& b) {
-    b.begin("model").end();
-    b.begin("model").end();
-    plainResult(b);
-  }), run.result);
+              b.begin("model").end();
+              b.begin("model").end();
+              plainResult(b);
+            }),
+            run.result);
 }
 
 TEST(ModelWriter, BytesAfterTheTopLevelChunkAreNotCopied) {
@@ -84,11 +91,13 @@ TEST(ModelWriter, BytesAfterTheTopLevelChunkAreNotCopied) {
 }
 
 TEST(ModelWriter, InfoIsWrittenWithAllSevenFields) {
-  struct Case { std::vector<int64_t> in, out; };
+  struct Case {
+    std::vector<int64_t> in, out;
+  };
   const Case cases[] = {
-      {{3, 1, 0, 0}, {3, 1, 0, 0, 0, 0}},          // ends after the dimensions
-      {{3, 1, 0, 0, 4}, {3, 1, 0, 0, 4, 0}},       // colour size kept, colours dropped
-      {{3, 1, 0, 0, 0, -7}, {3, 1, 0, 0, 0, 1}},   // any non-zero flag is written as 1
+      {{3, 1, 0, 0}, {3, 1, 0, 0, 0, 0}},            // ends after the dimensions
+      {{3, 1, 0, 0, 4}, {3, 1, 0, 0, 4, 0}},         // colour size kept, colours dropped
+      {{3, 1, 0, 0, 0, -7}, {3, 1, 0, 0, 0, 1}},     // any non-zero flag is written as 1
       {{3, 1, 0, 0, 3, 0, 99}, {3, 1, 0, 0, 3, 0}},  // further bytes skipped
   };
   for (const Case& c : cases) {
@@ -101,13 +110,15 @@ TEST(ModelWriter, InfoIsWrittenWithAllSevenFields) {
       faces(b, {0, 1, 2});
     })));
     EXPECT_EQ(file([&](ChunkBuilder& b) {
-      b.begin("model");
-      info(b, c.out);
-      material(b);
-      points(b, 3);
-      faces(b, {0, 1, 2});
-      b.end();
-    }), run.result) << c.in.size();
+                b.begin("model");
+                info(b, c.out);
+                material(b);
+                points(b, 3);
+                faces(b, {0, 1, 2});
+                b.end();
+              }),
+              run.result)
+        << c.in.size();
   }
 }
 
@@ -126,26 +137,34 @@ TEST(ModelWriter, WeldedModelHasTheWeldedCountInEverySubchunk) {
   })));
   EXPECT_EQ("INFO - optimization 6 -> 4\n\n", run.console);
   EXPECT_EQ(file([](ChunkBuilder& b) {
-    b.begin("model");
-    info(b, {4, 2, 2, 1, 2, 0, 0});
-    material(b, 3);
-    pointList(b, {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0});
-    floats(b, "vertexnormalsf", {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1});
-    faces(b, {0, 1, 0, 2, 1, 3});
-    floats(b, "texcoordlayer", {0, 0, 1, 0, 2, 0, 3, 0});
-    skin(b, 2, {{{0, 1}}, {{0, 0.75f}, {1, 0.25f}}, {}, {}});
-    b.end();
-  }), run.result);
+              b.begin("model");
+              info(b, {4, 2, 2, 1, 2, 0, 0});
+              material(b, 3);
+              pointList(b, {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0});
+              floats(b, "vertexnormalsf", {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1});
+              faces(b, {0, 1, 0, 2, 1, 3});
+              floats(b, "texcoordlayer", {0, 0, 1, 0, 2, 0, 3, 0});
+              skin(b, 2, {{{0, 1}}, {{0, 0.75f}, {1, 0.25f}}, {}, {}});
+              b.end();
+            }),
+            run.result);
 }
 
 TEST(ModelWriter, SkinKeepsTheHeaviestFourInOrder) {
   // Per vertex: what it lists, then what the result holds.
-  struct Case { const char* name; std::vector<Pair> in; int64_t count; std::vector<Pair> out; };
+  struct Case {
+    const char* name;
+    std::vector<Pair> in;
+    int64_t count;
+    std::vector<Pair> out;
+  };
   std::vector<Pair> forty;
   for (int i = 0; i < 40; ++i) forty.push_back(Pair{i % 7, 0.01f * float(i)});
   forty[35].weight = 9;  // beyond the first 32: validated, never kept
   const Case cases[] = {
-      {"six", {{1, 0.1f}, {2, 0.5f}, {3, 0.05f}, {4, 0.2f}, {5, 0.1f}, {6, 0.05f}}, 6,
+      {"six",
+       {{1, 0.1f}, {2, 0.5f}, {3, 0.05f}, {4, 0.2f}, {5, 0.1f}, {6, 0.05f}},
+       6,
        {{2, 0.5f}, {4, 0.2f}, {1, 0.1f}, {5, 0.1f}}},
       {"two", {{1, 0.25f}, {3, 0.75f}}, 2, {{3, 0.75f}, {1, 0.25f}}},
       {"negative count", {}, -3, {}},
@@ -160,14 +179,16 @@ TEST(ModelWriter, SkinKeepsTheHeaviestFourInOrder) {
       skin(b, 7, {c.in}, {c.count});
     })));
     EXPECT_EQ(file([&](ChunkBuilder& b) {
-      b.begin("model");
-      info(b, {1, 0, 4, 0, 0, 0});
-      material(b);
-      points(b, 1);
-      faces(b, {});
-      skin(b, 7, {c.out});
-      b.end();
-    }), run.result) << c.name;
+                b.begin("model");
+                info(b, {1, 0, 4, 0, 0, 0});
+                material(b);
+                points(b, 1);
+                faces(b, {});
+                skin(b, 7, {c.out});
+                b.end();
+              }),
+              run.result)
+        << c.name;
   }
 }
 
@@ -187,14 +208,16 @@ TEST(ModelWriter, CommonInfluenceCountIsWrittenForEveryVertex) {
       skin(b, 4, in);
     })));
     EXPECT_EQ(file([&](ChunkBuilder& b) {
-      b.begin("model");
-      info(b, {3, 1, 1, 0, 0, 0});
-      material(b);
-      points(b, 3);
-      faces(b, {0, 1, 2});
-      skin(b, 4, out);
-      b.end();
-    }), run.result) << n;
+                b.begin("model");
+                info(b, {3, 1, 1, 0, 0, 0});
+                material(b);
+                points(b, 3);
+                faces(b, {0, 1, 2});
+                skin(b, 4, out);
+                b.end();
+              }),
+              run.result)
+        << n;
   }
 }
 
@@ -216,18 +239,23 @@ TEST(ModelWriter, SkinOfAModelWithoutWeightsIsWrittenEmpty) {
     skin(b, 5, {{{1, 1}}, {{1, 1}}, {{1, 1}}});
   })));
   EXPECT_EQ(file([](ChunkBuilder& b) {
-    b.begin("model");
-    info(b, {3, 1, 0, 0, 0, 0});
-    material(b);
-    points(b, 3);
-    faces(b, {0, 1, 2});
-    skin(b, 0, {{}, {}, {}});
-    b.end();
-  }), run.result);
+              b.begin("model");
+              info(b, {3, 1, 0, 0, 0, 0});
+              material(b);
+              points(b, 3);
+              faces(b, {0, 1, 2});
+              skin(b, 0, {{}, {}, {}});
+              b.end();
+            }),
+            run.result);
 }
 
 TEST(ModelWriter, MalformedContainersEndTheRunWithTheirFailure) {
-  struct Case { const char* name; Bytes bytes; const char* thrown; };
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    const char* thrown;
+  };
   ChunkBuilder pastEnd;  // a foreign subchunk that claims more than the file holds
   pastEnd.begin("xmd").integer(1).header("meta", 100).raw(std::string("abc")).end();
   ChunkBuilder topPastEnd;  // the top-level chunk claims more than the file holds
@@ -288,7 +316,8 @@ TEST(ModelWriter, CorruptedBytesNeverReachOutsideTheStore) {
       Bytes damaged = whole;
       damaged[i] = static_cast<uint8_t>(value);
       const Failure f = processFailing(damaged);
-      EXPECT_TRUE(f.thrown == "nothing thrown" || f.thrown.find("Exception: ") != std::string::npos);
+      EXPECT_TRUE(f.thrown == "nothing thrown" ||
+                  f.thrown.find("Exception: ") != std::string::npos);
     }
 }
 
@@ -297,10 +326,12 @@ TEST(ModelWriter, FastWeldMatchesTheScanOnEveryTestModel) {
   std::ostringstream console;
   ModelStreamProcessor processor(testStore(), console);
   processor.setWeldObserverForTesting([&](const ModelStore& s, int vertices, int triangles) {
-    seen.push_back(tooltest::fromStore(s, vertices, triangles, "model " + std::to_string(seen.size())));
+    seen.push_back(
+        tooltest::fromStore(s, vertices, triangles, "model " + std::to_string(seen.size())));
   });
   const std::string samples[] = {xmdsamples::crate(), xmdsamples::walker(), xmdsamples::scene()};
-  for (const std::string& sample : samples) process(Bytes(sample.begin(), sample.end()), &processor);
+  for (const std::string& sample : samples)
+    process(Bytes(sample.begin(), sample.end()), &processor);
   process(fullFile(), &processor);
   ASSERT_GE(seen.size(), 5u);
   for (const tooltest::TestModel& m : seen) tooltest::expectSameWeld(m);

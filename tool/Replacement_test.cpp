@@ -30,7 +30,8 @@ xmdsamples::Model grid(int k) {
   for (int y = 0; y < k; ++y)
     for (int x = 0; x < k; ++x) {
       const float x0 = x, x1 = x + 1.0f, y0 = y, y1 = y + 1.0f;
-      const std::array<float, 3> q[6] = {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y0, 0}, {x1, y1, 0}, {x0, y1, 0}};
+      const std::array<float, 3> q[6] = {{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0},
+                                         {x0, y0, 0}, {x1, y1, 0}, {x0, y1, 0}};
       corners.insert(corners.end(), q, q + 6);
     }
   return xmdsamples::soup(corners);
@@ -56,8 +57,8 @@ void writeTree(const xmdtest::TempDir& t, const std::string& root, const Tree& t
 
 // Every model file holds its original or its result, and nothing but model
 // files and left-over results lie in the tree.
-void expectOriginalOrResult(const xmdtest::TempDir& t, const std::string& root, const Tree& original,
-                            const Tree& result, const std::string& context) {
+void expectOriginalOrResult(const xmdtest::TempDir& t, const std::string& root,
+                            const Tree& original, const Tree& result, const std::string& context) {
   for (const auto& kv : original) {
     ASSERT_TRUE(t.exists(root + "/" + kv.first)) << context << ": " << kv.first << " is missing";
     const std::string bytes = t.read(root + "/" + kv.first);
@@ -66,9 +67,9 @@ void expectOriginalOrResult(const xmdtest::TempDir& t, const std::string& root, 
   for (const auto& e : stdfs::recursive_directory_iterator(t / root)) {
     if (!e.is_regular_file()) continue;
     const std::string rel = e.path().string().substr((t / root).size() + 1);
-    const bool known = original.count(rel) ||
-                       (rel.size() > 7 && rel.compare(rel.size() - 7, 7, ".result") == 0 &&
-                        original.count(rel.substr(0, rel.size() - 7)));
+    const bool known =
+        original.count(rel) || (rel.size() > 7 && rel.compare(rel.size() - 7, 7, ".result") == 0 &&
+                                original.count(rel.substr(0, rel.size() - 7)));
     EXPECT_TRUE(known) << context << ": stray file " << rel;
     // Every file keeps the sources' permissions or fewer: a result is
     // private until it takes its source's permissions.
@@ -99,7 +100,8 @@ TEST(Replacement, SurvivesSigkillAtAnyMoment) {
   for (int round = 0; round < 30; ++round) {
     const std::string root = "run" + std::to_string(round);
     writeTree(t, root, original);
-    const pid_t pid = xmdtest::startProgram({XMDOPT_EXE, t / root}, "", t / (root + ".out"), t / (root + ".err"));
+    const pid_t pid =
+        xmdtest::startProgram({XMDOPT_EXE, t / root}, "", t / (root + ".out"), t / (root + ".err"));
     ASSERT_GT(pid, 0);
     const long us = std::uniform_int_distribution<long>(0, fullUs)(rng);
     const struct timespec pause = {us / 1000000, (us % 1000000) * 1000};
@@ -116,16 +118,21 @@ TEST(Replacement, SurvivesSigkillAtAnyMoment) {
 bool haveStrace() {
   const char* asan = getenv("ASAN_OPTIONS");
   if (asan == nullptr || std::string(asan).find("detect_leaks=0") == std::string::npos)
-    setenv("ASAN_OPTIONS", (asan != nullptr && *asan ? std::string(asan) + ":" : std::string()).append("detect_leaks=0").c_str(), 1);
+    setenv("ASAN_OPTIONS",
+           (asan != nullptr && *asan ? std::string(asan) + ":" : std::string())
+               .append("detect_leaks=0")
+               .c_str(),
+           1);
   // Installed, and allowed to trace here (a container may forbid ptrace).
   return access("/usr/bin/strace", X_OK) == 0 &&
-         xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "/bin/true"}).status == 0;
+         xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "/bin/true"})
+                 .status == 0;
 }
 
 // How often the program calls syscall on the tree at root.
 int countCalls(const xmdtest::TempDir& t, const std::string& root, const std::string& syscall) {
-  xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-o", t / "count.log", "-e", "trace=" + syscall,
-                       XMDOPT_EXE, t / root});
+  xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-o", t / "count.log", "-e",
+                       "trace=" + syscall, XMDOPT_EXE, t / root});
   int n = 0;
   for (char c : t.read("count.log")) n += c == '\n';
   return n;
@@ -139,22 +146,25 @@ TEST(Replacement, EachFailingSystemCallLosesNothing) {
   ASSERT_EQ(0, xmdtest::runProgram({XMDOPT_EXE, t / "ref"}).status);
   const Tree result = readTree(t, "ref", original);
   int runs = 0;
-  for (const char* syscall : {"openat", "read", "write", "fsync", "fchmod", "close", "rename", "unlink"}) {
+  for (const char* syscall :
+       {"openat", "read", "write", "fsync", "fchmod", "close", "rename", "unlink"}) {
     writeTree(t, "probe", original);
     const int calls = countCalls(t, "probe", syscall);
     for (int k = 1; k <= calls; ++k) {
       const std::string root = std::string("f_") + syscall + std::to_string(k);
       writeTree(t, root, original);
       const xmdtest::ProgramRun r = xmdtest::runProgram(
-          {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", std::string("trace=") + syscall, "-e",
-           std::string("inject=") + syscall + ":error=EIO:when=" + std::to_string(k), XMDOPT_EXE, t / root});
+          {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", std::string("trace=") + syscall,
+           "-e", std::string("inject=") + syscall + ":error=EIO:when=" + std::to_string(k),
+           XMDOPT_EXE, t / root});
       EXPECT_GE(r.status, 0) << syscall << " #" << k << " ended the tool by a signal";
       if (std::string(syscall) == "fsync" && k == calls) {
         // The last flush is the one of the directories: reported, exit 1.
         EXPECT_EQ(1, r.status);
         EXPECT_NE(std::string::npos, r.err.find("xmdopt: cannot flush directory ")) << r.err;
       }
-      expectOriginalOrResult(t, root, original, result, std::string(syscall) + " #" + std::to_string(k));
+      expectOriginalOrResult(t, root, original, result,
+                             std::string(syscall) + " #" + std::to_string(k));
       ++runs;
     }
   }
@@ -165,9 +175,9 @@ TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
   if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
   xmdtest::TempDir t;
   t.write("m/a.xmd", xmdsamples::crate());
-  const xmdtest::ProgramRun r = xmdtest::runProgram(
-      {"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "trace.log", "-e", "trace=openat,write,fsync,rename,close",
-       XMDOPT_EXE, t / "m"});
+  const xmdtest::ProgramRun r =
+      xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "trace.log", "-e",
+                           "trace=openat,write,fsync,rename,close", XMDOPT_EXE, t / "m"});
   ASSERT_EQ(0, r.status) << r.err;
   std::vector<std::string> lines;
   {
@@ -189,7 +199,8 @@ TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
   std::size_t lastWrite = lines.size();
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (has(lines[i], "write(", result)) lastWrite = i;
-  const std::string renameCall = "rename(\"" + t.path() + "/m/a.xmd.result\", \"" + t.path() + "/m/a.xmd\") = 0";
+  const std::string renameCall =
+      "rename(\"" + t.path() + "/m/a.xmd.result\", \"" + t.path() + "/m/a.xmd\") = 0";
   const std::size_t fsyncResult = find(lastWrite, "fsync(", result);
   const std::size_t rename = find(0, renameCall, "");
   const std::size_t fsyncDir = find(rename, "fsync(", dir);

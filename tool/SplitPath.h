@@ -13,13 +13,10 @@
 //   /ship.xmd         ->  dir /              name ship  ext xmd
 // A separator at the very front is kept in dir, so that an absolute path
 // stays absolute.
-#ifndef XMD_TOOL_SPLITPATH_H_
-#define XMD_TOOL_SPLITPATH_H_
+#pragma once
 
 #include <string>
 
 // dir, name and ext are outputs; the caller passes them empty (dir is left as
 // it was when the path has no separator and a dot in it).
 void splitPath(const std::string& path, std::string& dir, std::string& name, std::string& ext);
-
-#endif  // XMD_TOOL_SPLITPATH_H_

@@ -5,7 +5,12 @@
 namespace {
 
 TEST(SplitPath, Table) {
-  const struct { const char* path; const char* dir; const char* name; const char* ext; } cases[] = {
+  const struct {
+    const char* path;
+    const char* dir;
+    const char* name;
+    const char* ext;
+  } cases[] = {
       {"D:\\data\\ship.xmd", "D:\\data", "ship", "xmd"},
       {"D:\\data\\models", "D:\\data/models", "", ""},
       {"models", "models", "", ""},
@@ -13,12 +18,12 @@ TEST(SplitPath, Table) {
       {"D:\\data\\", "D:\\data/", "", ""},
       {".", "", "", ""},
       {"a/b\\c.d/e.f", "a/b\\c.d", "e", "f"},
-      {"a\\b/c", "a\\b/c", "", ""},   // the later separator wins
+      {"a\\b/c", "a\\b/c", "", ""},  // the later separator wins
       {"a.b.xmd", "", "a.b", "xmd"},
       {"dir/.xmd", "dir", "", "xmd"},
       {"dir/file.", "dir", "file", ""},
       {"models.d", "", "models", "d"},  // a directory with a dot is taken as a file
-      {"/", "//", "", ""},             // the leading separator stays
+      {"/", "//", "", ""},              // the leading separator stays
       {"/ship.xmd", "/", "ship", "xmd"},
       {"/models", "//models", "", ""},
       {"\\models", "\\/models", "", ""},

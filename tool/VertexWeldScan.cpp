@@ -46,8 +46,7 @@ int weldVerticesByScan(ModelStore& s, int vertexCount, int triangleCount, int32_
 }
 
 void printWeldReport(std::ostream& out, int before, int after) {
-  std::string line = "INFO - optimization " + std::to_string(before) + " -> " +
-                     std::to_string(after) + "\n";
+  std::string line =
+      "INFO - optimization " + std::to_string(before) + " -> " + std::to_string(after) + "\n";
   out << line << "\n";
 }
-

@@ -358,8 +358,8 @@ int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleC
   // (and a model made of copies of a few vertices never needs one).
   for (; v < vertexCount && kept <= m_scanLimit; ++v) {
     int k = 0;
-    while (k < kept && !(positionsMatch(store.positions[v], store.positions[k]) &&
-                         restEqual(store, v, k)))
+    while (k < kept &&
+           !(positionsMatch(store.positions[v], store.positions[k]) && restEqual(store, v, k)))
       ++k;
     if (k == kept) copyVertex(store, v, kept++);
     m_remap[v] = k;

@@ -49,8 +49,7 @@ bool verticesEqual(const ModelStore& store, int v, int k);
 // survivor each input vertex became. Faces are re-indexed in place; the first
 // 3 x triangleCount entries of store.faces must name vertices below
 // vertexCount. Cost: input x survivors comparisons. Kept as the reference.
-int weldVerticesByScan(ModelStore& store, int vertexCount, int triangleCount,
-                       int32_t* remap);
+int weldVerticesByScan(ModelStore& store, int vertexCount, int triangleCount, int32_t* remap);
 
 // Prints the weld report: "INFO - optimization <before> -> <after>" and an
 // empty line after it.
@@ -108,8 +107,8 @@ class VertexWelder {
     int32_t c[3];  // the cell's coordinates
     int32_t cell;  // its index, -1 for an empty slot
   };
-  std::vector<Slot> m_table;         // 2^m_tableBits slots
-  std::vector<uint32_t> m_cellSlots; // per cell: its slot in the table
+  std::vector<Slot> m_table;          // 2^m_tableBits slots
+  std::vector<uint32_t> m_cellSlots;  // per cell: its slot in the table
   unsigned m_tableBits = 0;
   std::vector<int32_t> m_cellStart;  // per cell: first entry of its segment
   std::vector<int32_t> m_cellFill;   // per cell: survivors filed so far
@@ -126,16 +125,16 @@ class VertexWelder {
   // Survivors with a NaN position component, by NaN axes (group m: bit a
   // set for a NaN on axis a), each group in ascending order.
   std::vector<int32_t> m_groupNext;
-  uint32_t m_groups = 0;             // bit m set: group m holds survivors
+  uint32_t m_groups = 0;  // bit m set: group m holds survivors
   int32_t m_groupHead[8];
   int32_t m_groupTail[8];
 
   std::vector<int32_t> m_remap;
-  std::vector<double> m_sample[3];   // per axis: the sample's finite values
+  std::vector<double> m_sample[3];  // per axis: the sample's finite values
   double m_origin[3] = {0, 0, 0};
   double m_cellSize = 1;
   double m_invCellSize = 1;
-  double m_borderMargin = 0;         // in cells: window plus rounding room
+  double m_borderMargin = 0;  // in cells: window plus rounding room
   bool m_pinned = false;
   // Survivors up to which the plain scan runs. Past it the scan would spend
   // at least this many compares on every further vertex, more than the grid

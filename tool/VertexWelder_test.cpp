@@ -14,9 +14,9 @@
 
 namespace {
 
-using tooltest::TestModel;
 using tooltest::expectSameWeld;
 using tooltest::expectSameWeldWith;
+using tooltest::TestModel;
 
 std::vector<int32_t> fastRemap(const TestModel& m, int* kept = nullptr) {
   static std::unique_ptr<ModelStore> s(new ModelStore());
@@ -40,7 +40,10 @@ TEST(VertexWelder, ToleranceIsTheFloatNearestTo1e5) {
 }
 
 TEST(VertexWelder, ComponentRuleIsTheFloatDifference) {
-  struct Case { float a, b; bool match; };
+  struct Case {
+    float a, b;
+    bool match;
+  };
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const Case cases[] = {
@@ -67,7 +70,11 @@ TEST(VertexWelder, ComponentRuleIsTheFloatDifference) {
 }
 
 TEST(VertexWelder, MergesIntoTheFirstSurvivorOnly) {
-  struct Case { const char* name; std::vector<float> xs; std::vector<int32_t> remap; };
+  struct Case {
+    const char* name;
+    std::vector<float> xs;
+    std::vector<int32_t> remap;
+  };
   const Case cases[] = {
       {"distinct", {0, 1, 2, 3}, {0, 1, 2, 3}},
       {"5e-6 merges", {0, 5e-6f}, {0, 0}},

@@ -26,7 +26,8 @@ inline void expectSameWeldWith(const TestModel& m, VertexWelder& welder) {
   const int keptScan = weldVerticesByScan(*a, n, m.triangleCount(), expected.data());
   const int keptFast = welder.weldVertices(*b, n, m.triangleCount());
   ASSERT_EQ(keptScan, keptFast) << m.name;
-  for (int v = 0; v < n; ++v) ASSERT_EQ(expected[v], welder.remap()[v]) << m.name << " vertex " << v;
+  for (int v = 0; v < n; ++v)
+    ASSERT_EQ(expected[v], welder.remap()[v]) << m.name << " vertex " << v;
   EXPECT_TRUE(tooltest::sameSurvivors(*a, *b, keptScan)) << m.name;
   EXPECT_EQ(a->faces, b->faces) << m.name;
 }
@@ -43,22 +44,30 @@ inline void expectSameWeld(const TestModel& m) {
 
 // The first vertexCount vertices of a store (and its first 3 x
 // triangleCount face entries) as a TestModel.
-inline TestModel fromStore(const ModelStore& s, int vertexCount, int triangleCount, std::string name) {
+inline TestModel fromStore(const ModelStore& s, int vertexCount, int triangleCount,
+                           std::string name) {
   TestModel m;
   m.name = std::move(name);
-  for (int v = 0; v < vertexCount; ++v) m.addVertex(s.positions[v][0], s.positions[v][1], s.positions[v][2]);
+  for (int v = 0; v < vertexCount; ++v)
+    m.addVertex(s.positions[v][0], s.positions[v][1], s.positions[v][2]);
   m.hasNormals = s.hasNormals;
   if (s.hasNormals)
-    for (int v = 0; v < vertexCount; ++v) m.normals.push_back({s.normals[v][0], s.normals[v][1], s.normals[v][2]});
+    for (int v = 0; v < vertexCount; ++v)
+      m.normals.push_back({s.normals[v][0], s.normals[v][1], s.normals[v][2]});
   for (int l = 0; l < s.layerCount; ++l)
-    m.addLayer(s.layerDimensions[l], std::vector<float>(s.texCoords[l], s.texCoords[l] + vertexCount * s.layerDimensions[l]));
+    m.addLayer(
+        s.layerDimensions[l],
+        std::vector<float>(s.texCoords[l], s.texCoords[l] + vertexCount * s.layerDimensions[l]));
   m.hasSkin = s.hasSkin;
   if (s.hasSkin)
     for (int v = 0; v < vertexCount; ++v) {
-      m.bones.push_back({s.boneIndices[v][0], s.boneIndices[v][1], s.boneIndices[v][2], s.boneIndices[v][3]});
-      m.weights.push_back({s.boneWeights[v][0], s.boneWeights[v][1], s.boneWeights[v][2], s.boneWeights[v][3]});
+      m.bones.push_back(
+          {s.boneIndices[v][0], s.boneIndices[v][1], s.boneIndices[v][2], s.boneIndices[v][3]});
+      m.weights.push_back(
+          {s.boneWeights[v][0], s.boneWeights[v][1], s.boneWeights[v][2], s.boneWeights[v][3]});
     }
-  m.faces.assign(s.faces.begin(), s.faces.begin() + std::min<size_t>(s.faces.size(), size_t(triangleCount) * 3));
+  m.faces.assign(s.faces.begin(),
+                 s.faces.begin() + std::min<size_t>(s.faces.size(), size_t(triangleCount) * 3));
   return m;
 }
 

@@ -11,7 +11,6 @@
 
 namespace weld {
 
-
 // Layer loops never leave the store, whatever layerCount and dimensions say.
 inline int layerLimit(const ModelStore& s) {
   return std::min(std::max(s.layerCount, 0), ModelStore::kMaxLayers);
@@ -21,8 +20,7 @@ inline int dimensionOf(const ModelStore& s, int l) {
 }
 
 inline bool positionsMatch(const float* a, const float* b) {
-  return componentsMatch(a[0], b[0]) && componentsMatch(a[1], b[1]) &&
-         componentsMatch(a[2], b[2]);
+  return componentsMatch(a[0], b[0]) && componentsMatch(a[1], b[1]) && componentsMatch(a[2], b[2]);
 }
 
 // Everything but the position: normals, texture coordinates, influences.

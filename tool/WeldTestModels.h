@@ -85,9 +85,8 @@ inline bool sameSurvivors(const ModelStore& a, const ModelStore& b, int kept) {
   for (int l = 0; l < a.layerCount; ++l)
     if (std::memcmp(a.texCoords[l], b.texCoords[l], n * a.layerDimensions[l] * sizeof(float)))
       return false;
-  if (a.hasSkin &&
-      (std::memcmp(a.boneIndices, b.boneIndices, n * sizeof a.boneIndices[0]) ||
-       std::memcmp(a.boneWeights, b.boneWeights, n * sizeof a.boneWeights[0])))
+  if (a.hasSkin && (std::memcmp(a.boneIndices, b.boneIndices, n * sizeof a.boneIndices[0]) ||
+                    std::memcmp(a.boneWeights, b.boneWeights, n * sizeof a.boneWeights[0])))
     return false;
   return true;
 }
@@ -101,9 +100,12 @@ inline float uniform(std::mt19937& rng, float lo, float hi) {
 // Jitter of up to `scale` tolerances, sometimes none, sometimes exactly one.
 inline float jitter(std::mt19937& rng, float scale) {
   switch (rng() % 4) {
-    case 0: return 0;
-    case 1: return (rng() % 2 ? 1 : -1) * kWeldTolerance;
-    default: return uniform(rng, -scale, scale) * kWeldTolerance;
+    case 0:
+      return 0;
+    case 1:
+      return (rng() % 2 ? 1 : -1) * kWeldTolerance;
+    default:
+      return uniform(rng, -scale, scale) * kWeldTolerance;
   }
 }
 
@@ -115,7 +117,7 @@ inline TestModel randomModel(std::mt19937& rng, int round, int vertices = 0) {
   const int n = vertices > 0 ? vertices : 1 + int(rng() % 2500);
   const int base = 1 + int(rng() % std::max(1, n / (1 + int(rng() % 4))));
   const float scale = std::pow(10.0f, float(int(rng() % 9)) - 5.0f);  // 1e-5 .. 1e3
-  const float spread = 0.5f + float(rng() % 4);                      // jitter, tolerances
+  const float spread = 0.5f + float(rng() % 4);                       // jitter, tolerances
   m.hasNormals = rng() % 2;
   const int layerCount = int(rng() % 4);
   for (int l = 0; l < layerCount; ++l) m.dims.push_back(1 + int(rng() % 4));
@@ -168,15 +170,16 @@ inline std::vector<TestModel> adversarialModels() {
     out.push_back(positionsOnly("diagonal chain, accumulated", p));
   }
   // NaN, infinities and signed zeros on any axis.
-  const float specials[] = {nan, inf, -inf, 0.0f, -0.0f, kWeldTolerance, -kWeldTolerance,
-                            1.0f, 1.0f + 4e-6f, big, -big};
+  const float specials[] = {nan,  inf,          -inf, 0.0f, -0.0f, kWeldTolerance, -kWeldTolerance,
+                            1.0f, 1.0f + 4e-6f, big,  -big};
   p.clear();
   for (int i = 0; i < 4000; ++i)
     p.push_back({specials[rng() % 11], specials[rng() % 11], specials[rng() % 11]});
   out.push_back(positionsOnly("specials", p));
   p.clear();
   for (int i = 0; i < 3000; ++i) {
-    std::array<float, 3> q = {uniform(rng, 0, 1e-3f), uniform(rng, 0, 1e-3f), uniform(rng, 0, 1e-3f)};
+    std::array<float, 3> q = {uniform(rng, 0, 1e-3f), uniform(rng, 0, 1e-3f),
+                              uniform(rng, 0, 1e-3f)};
     if (rng() % 10 == 0) q[rng() % 3] = nan;
     if (rng() % 50 == 0) q[rng() % 3] = nan;
     p.push_back(q);
@@ -201,7 +204,8 @@ inline std::vector<TestModel> adversarialModels() {
   // All equal; and equal positions with distinct normals.
   p.assign(5000, {0.5f, -0.5f, 2.0f});
   out.push_back(positionsOnly("all equal", p));
-  TestModel fan = positionsOnly("one position, many normals", std::vector<std::array<float, 3>>(2000, {1, 1, 1}));
+  TestModel fan = positionsOnly("one position, many normals",
+                                std::vector<std::array<float, 3>>(2000, {1, 1, 1}));
   fan.hasNormals = true;
   for (int i = 0; i < 2000; ++i) fan.normals.push_back({float(i % 700) * 1e-4f, 0, 1});
   out.push_back(fan);
@@ -211,7 +215,8 @@ inline std::vector<TestModel> adversarialModels() {
     for (int j = 0; j < 12; ++j)
       for (int k = 0; k < 12; ++k) {
         p.push_back({float(i) * 1e-4f, float(j) * 1e-4f, float(k) * 1e-4f});
-        if ((i + j + k) % 3 == 0) p.push_back({float(i) * 1e-4f + jitter(rng, 1.5f), float(j) * 1e-4f, float(k) * 1e-4f});
+        if ((i + j + k) % 3 == 0)
+          p.push_back({float(i) * 1e-4f + jitter(rng, 1.5f), float(j) * 1e-4f, float(k) * 1e-4f});
       }
   std::shuffle(p.begin(), p.end(), rng);
   out.push_back(positionsOnly("1e-4 lattice", p));
@@ -271,7 +276,8 @@ inline TestModel benchJitteredCopies(bool outlier) {
   std::mt19937 rng(2);
   std::vector<std::array<float, 3>> base, p;
   while (int(p.size()) < kBenchVertices) {
-    const std::array<float, 3> b = {uniform(rng, -10, 10), uniform(rng, -10, 10), uniform(rng, -10, 10)};
+    const std::array<float, 3> b = {uniform(rng, -10, 10), uniform(rng, -10, 10),
+                                    uniform(rng, -10, 10)};
     const int copies = 3 + int(rng() % 4);
     for (int c = 0; c < copies && int(p.size()) < kBenchVertices; ++c)
       p.push_back({b[0] + uniform(rng, -0.4f, 0.4f) * kWeldTolerance,

@@ -76,18 +76,37 @@ TEST(Xmdopt, DirectoryModeOverATree) {
   const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE, t / "m"});
   EXPECT_EQ(0, r.status) << r.err;
   const std::string p = "INFO : processing" + t.path() + "/m/";
-  EXPECT_EQ((Lines{p + "broken/bad_index.xmd", "ERROR - invalid vertex index",
-                   p + "characters/walker.xmd", "INFO - optimization 24 -> 10", "",
-                   p + "d.xmd/inner.xmd", "INFO - optimization 36 -> 24", "",
-                   p + "mixed.xmd", "INFO - optimization 36 -> 24", "", "ERROR - invalid vertex index",
-                   p + "props/crate.xmd", "INFO - optimization 36 -> 24", "",
-                   p + "raw\xff\xfe.xmd", "INFO - optimization 36 -> 24", "",
-                   p + "scene.xmd", "INFO - optimization 6 -> 4", "", "INFO - optimization 3 -> 3", ""}),
+  EXPECT_EQ((Lines{p + "broken/bad_index.xmd",
+                   "ERROR - invalid vertex index",
+                   p + "characters/walker.xmd",
+                   "INFO - optimization 24 -> 10",
+                   "",
+                   p + "d.xmd/inner.xmd",
+                   "INFO - optimization 36 -> 24",
+                   "",
+                   p + "mixed.xmd",
+                   "INFO - optimization 36 -> 24",
+                   "",
+                   "ERROR - invalid vertex index",
+                   p + "props/crate.xmd",
+                   "INFO - optimization 36 -> 24",
+                   "",
+                   p + "raw\xff\xfe.xmd",
+                   "INFO - optimization 36 -> 24",
+                   "",
+                   p + "scene.xmd",
+                   "INFO - optimization 6 -> 4",
+                   "",
+                   "INFO - optimization 3 -> 3",
+                   ""}),
             split(r.out));
-  EXPECT_EQ((Lines{"xmdopt: not entering " + t.path() + "/m/props/loop: it leads back into a directory being walked",
-                   "xmdopt: " + t.path() + "/m/broken/bad_index.xmd kept unchanged: a model in it failed a check",
-                   "xmdopt: " + t.path() + "/m/mixed.xmd kept unchanged: a model in it failed a check"}),
-            split(r.err));
+  EXPECT_EQ(
+      (Lines{"xmdopt: not entering " + t.path() +
+                 "/m/props/loop: it leads back into a directory being walked",
+             "xmdopt: " + t.path() +
+                 "/m/broken/bad_index.xmd kept unchanged: a model in it failed a check",
+             "xmdopt: " + t.path() + "/m/mixed.xmd kept unchanged: a model in it failed a check"}),
+      split(r.err));
   // Rejected files keep their bytes; the others hold their result.
   EXPECT_EQ(xmdsamples::badIndex(), t.read("m/broken/bad_index.xmd"));
   EXPECT_EQ(oneBadAmongGood(), t.read("m/mixed.xmd"));
@@ -97,11 +116,13 @@ TEST(Xmdopt, DirectoryModeOverATree) {
   EXPECT_EQ(processedInMemory(xmdsamples::crate()), result);
   EXPECT_EQ(processedInMemory(xmdsamples::walker()), t.read("m/characters/walker.xmd"));
   EXPECT_EQ(processedInMemory(xmdsamples::scene()), t.read("m/scene.xmd"));
-  EXPECT_NE(std::string::npos, t.read("m/scene.xmd").find("made by make_samples"));  // foreign chunk kept
+  EXPECT_NE(std::string::npos,
+            t.read("m/scene.xmd").find("made by make_samples"));  // foreign chunk kept
   EXPECT_EQ(result, t.read("m/d.xmd/inner.xmd"));
   EXPECT_EQ(result, t.read("m/raw\xff\xfe.xmd"));
   EXPECT_EQ(0644u, modeOf(t / "m/characters/walker.xmd"));
-  for (const char* f : {"props/crate.xmd", "broken/bad_index.xmd", "mixed.xmd", "characters/walker.xmd"})
+  for (const char* f :
+       {"props/crate.xmd", "broken/bad_index.xmd", "mixed.xmd", "characters/walker.xmd"})
     EXPECT_FALSE(t.exists(std::string("m/") + f + ".result")) << f;
 
   // A result is a fixed point: processing it again changes nothing.
@@ -117,11 +138,13 @@ TEST(Xmdopt, CurrentDirectoryAndFileMode) {
   t.write("notes.txt", xmdsamples::scene());
   const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE}, t.path());
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ((Lines{"INFO : processing" + t.path() + "/sub/a.xmd", "INFO - optimization 36 -> 24", ""}),
-            split(r.out));
+  EXPECT_EQ(
+      (Lines{"INFO : processing" + t.path() + "/sub/a.xmd", "INFO - optimization 36 -> 24", ""}),
+      split(r.out));
   const xmdtest::ProgramRun f = runProgram({XMDOPT_EXE, "notes.txt", "ignored"}, t.path());
   EXPECT_EQ(0, f.status);
-  EXPECT_EQ((Lines{"INFO : processingnotes.txt", "INFO - optimization 6 -> 4", "", "INFO - optimization 3 -> 3", ""}),
+  EXPECT_EQ((Lines{"INFO : processingnotes.txt", "INFO - optimization 6 -> 4", "",
+                   "INFO - optimization 3 -> 3", ""}),
             split(f.out));
   EXPECT_EQ(processedInMemory(xmdsamples::scene()), t.read("notes.txt"));
   EXPECT_FALSE(t.exists("notes.txt.result"));
@@ -137,7 +160,8 @@ TEST(Xmdopt, ACorruptFileEndsTheRunAndLosesNothing) {
   const Lines out = split(r.out);
   ASSERT_GE(out.size(), 4u) << r.out;
   EXPECT_EQ("INFO : processing" + t.path() + "/b.xmd", out[3]);
-  for (std::size_t i = 4; i < out.size(); ++i) EXPECT_NE(0u, out[i].find("INFO : processing")) << out[i];
+  for (std::size_t i = 4; i < out.size(); ++i)
+    EXPECT_NE(0u, out[i].find("INFO : processing")) << out[i];
   const Lines err = split(r.err);
   ASSERT_EQ(1u, err.size()) << r.err;
   EXPECT_EQ(0u, err[0].find("xmdopt: ")) << err[0];

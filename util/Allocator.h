@@ -4,8 +4,7 @@
 // util::notifyAllocation. Every allocator the system makes has a null context
 // and the notification does nothing: it is the seam where a memory budget
 // would plug in. Stateless apart from the context pointer.
-#ifndef XMD_UTIL_ALLOCATOR_H_
-#define XMD_UTIL_ALLOCATOR_H_
+#pragma once
 
 #include <cstddef>
 #include <memory>
@@ -44,10 +43,12 @@ class Allocator {
 };
 
 template <typename T, typename U>
-bool operator==(const Allocator<T>& a, const Allocator<U>& b) { return a.context() == b.context(); }
+bool operator==(const Allocator<T>& a, const Allocator<U>& b) {
+  return a.context() == b.context();
+}
 template <typename T, typename U>
-bool operator!=(const Allocator<T>& a, const Allocator<U>& b) { return !(a == b); }
+bool operator!=(const Allocator<T>& a, const Allocator<U>& b) {
+  return !(a == b);
+}
 
 }  // namespace util
-
-#endif  // XMD_UTIL_ALLOCATOR_H_

@@ -20,8 +20,8 @@ void BaseFileTraversal::traverse(const std::string& directory) {
   m_path.clear();
 }
 
-void BaseFileTraversal::onFile(const std::string&, const std::string&, const io::fs::DirectoryEntry&,
-                               const std::string&) {}
+void BaseFileTraversal::onFile(const std::string&, const std::string&,
+                               const io::fs::DirectoryEntry&, const std::string&) {}
 
 bool BaseFileTraversal::enterDirectory(const std::string&, const std::string&,
                                        const io::fs::DirectoryEntry&) {
@@ -54,7 +54,8 @@ void BaseFileTraversal::traverseDirectory(const std::string& directory,
       if (known) m_path.pop_back();
     } else {
       const std::size_t dot = entry.name.rfind('.');
-      const std::string extension = dot == std::string::npos ? std::string() : entry.name.substr(dot + 1);
+      const std::string extension =
+          dot == std::string::npos ? std::string() : entry.name.substr(dot + 1);
       onFile(directory, relativeDirectory, entry, extension);
     }
   }

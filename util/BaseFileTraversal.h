@@ -11,8 +11,7 @@
 // The traversal shares ownership of the file system. It reports nothing of
 // its own: a directory that cannot be listed contributes nothing; exceptions
 // of the file system and the callbacks pass out of traverse unchanged.
-#ifndef XMD_UTIL_BASEFILETRAVERSAL_H_
-#define XMD_UTIL_BASEFILETRAVERSAL_H_
+#pragma once
 
 #include <string>
 #include <vector>
@@ -62,5 +61,3 @@ class BaseFileTraversal {
 };
 
 }  // namespace util
-
-#endif  // XMD_UTIL_BASEFILETRAVERSAL_H_

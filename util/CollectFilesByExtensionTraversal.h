@@ -6,8 +6,7 @@
 //
 // Directories skipped because they lead back into the current path (links)
 // are collected too, so a caller can tell the user.
-#ifndef XMD_UTIL_COLLECTFILESBYEXTENSIONTRAVERSAL_H_
-#define XMD_UTIL_COLLECTFILESBYEXTENSIONTRAVERSAL_H_
+#pragma once
 
 #include <string>
 #include <vector>
@@ -56,5 +55,3 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
 };
 
 }  // namespace util
-
-#endif  // XMD_UTIL_COLLECTFILESBYEXTENSIONTRAVERSAL_H_

@@ -17,11 +17,13 @@ namespace {
 
 // "dir|name" for every collected file, in order.
 std::vector<std::string> collect(const boost::shared_ptr<io::fs::BaseFileSystem>& fs,
-                                 const std::string& ext, bool recursive, const std::string& start = "") {
+                                 const std::string& ext, bool recursive,
+                                 const std::string& start = "") {
   CollectFilesByExtensionTraversal t(fs, ext, recursive);
   t.traverse(start);
   std::vector<std::string> out;
-  for (unsigned i = 0; i < t.getFileCount(); ++i) out.push_back(t.getFileDirectory(i) + "|" + t.getFileName(i));
+  for (unsigned i = 0; i < t.getFileCount(); ++i)
+    out.push_back(t.getFileDirectory(i) + "|" + t.getFileName(i));
   return out;
 }
 
@@ -34,7 +36,8 @@ TEST(CollectFilesByExtension, DepthFirstInByteWiseOrder) {
   fs->addFile("a/z.xmd", "");
   fs->addFile("a/deeper/y.xmd", "");
   fs->addFile("a/b.xmd", "");
-  EXPECT_EQ((Names{"|K.xmd", "a|b.xmd", "a/deeper|y.xmd", "a|z.xmd", "|b.xmd"}), collect(fs, "xmd", true));
+  EXPECT_EQ((Names{"|K.xmd", "a|b.xmd", "a/deeper|y.xmd", "a|z.xmd", "|b.xmd"}),
+            collect(fs, "xmd", true));
   EXPECT_EQ((Names{"|K.xmd", "|b.xmd"}), collect(fs, "xmd", false));
   EXPECT_EQ((Names{"|b.xmd", "deeper|y.xmd", "|z.xmd"}), collect(fs, "xmd", true, "a"));
   EXPECT_TRUE(collect(fs, "xmd", true, "missing").empty());
@@ -42,7 +45,8 @@ TEST(CollectFilesByExtension, DepthFirstInByteWiseOrder) {
 
 TEST(CollectFilesByExtension, ExtensionIsTheTextAfterTheLastDot) {
   auto fs = boost::make_shared<xmdtest::FakeFileSystem>();
-  for (const char* f : {"a.b.xmd", ".xmd", "xmd", "a.xmd.", "c.XMD", "d.xmd/in.xmd", "plain", "e.result"})
+  for (const char* f :
+       {"a.b.xmd", ".xmd", "xmd", "a.xmd.", "c.XMD", "d.xmd/in.xmd", "plain", "e.result"})
     fs->addFile(f, "");
   EXPECT_EQ((Names{"|.xmd", "|a.b.xmd", "d.xmd|in.xmd"}), collect(fs, "xmd", true));
   EXPECT_EQ((Names{"|a.xmd.", "|plain", "|xmd"}), collect(fs, "", false));
@@ -60,13 +64,14 @@ TEST(CollectFilesByExtension, SecondWalkAppends) {
 TEST(CollectFilesByExtension, LinkCyclesAreNotEnteredAgain) {
   auto fs = boost::make_shared<xmdtest::FakeFileSystem>();
   fs->addFile("a/m.xmd", "");
-  fs->addDirLink("a/loop", "a");       // back to its own parent
-  fs->addDirLink("a/top", "");         // back to the start
-  fs->addDirLink("b", "a");            // a second way into a: walked, not a cycle
+  fs->addDirLink("a/loop", "a");  // back to its own parent
+  fs->addDirLink("a/top", "");    // back to the start
+  fs->addDirLink("b", "a");       // a second way into a: walked, not a cycle
   CollectFilesByExtensionTraversal t(fs, "xmd", true);
   t.traverse("");
   std::vector<std::string> got;
-  for (unsigned i = 0; i < t.getFileCount(); ++i) got.push_back(t.getFileDirectory(i) + "|" + t.getFileName(i));
+  for (unsigned i = 0; i < t.getFileCount(); ++i)
+    got.push_back(t.getFileDirectory(i) + "|" + t.getFileName(i));
   EXPECT_EQ((Names{"a|m.xmd", "b|m.xmd"}), got);
   EXPECT_EQ((Names{"a/loop", "a/top", "b/loop", "b/top"}), t.getSkippedCycles());
 }

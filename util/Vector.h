@@ -7,8 +7,7 @@
 // insertion beyond M throws std::length_error("vector"). So pushing one at a
 // time gives capacities 1, 2, 4, 4, 8, ... and inserting 10 into an empty
 // array gives exactly 10. Index access is unchecked. Not thread-safe.
-#ifndef XMD_UTIL_VECTOR_H_
-#define XMD_UTIL_VECTOR_H_
+#pragma once
 
 #include <algorithm>
 #include <cstddef>
@@ -148,9 +147,11 @@ class Vector : public lang::Object {
       throw;
     }
     T* dst = fresh;
-    for (T* src = m_begin; src != m_begin + at; ++src, ++dst) ::new (static_cast<void*>(dst)) T(std::move(*src));
+    for (T* src = m_begin; src != m_begin + at; ++src, ++dst)
+      ::new (static_cast<void*>(dst)) T(std::move(*src));
     dst += k;
-    for (T* src = m_begin + at; src != m_end; ++src, ++dst) ::new (static_cast<void*>(dst)) T(std::move(*src));
+    for (T* src = m_begin + at; src != m_end; ++src, ++dst)
+      ::new (static_cast<void*>(dst)) T(std::move(*src));
     destroy(m_begin, m_end);
     if (m_begin) m_alloc.deallocate(m_begin, capacity());
     m_begin = fresh;
@@ -165,5 +166,3 @@ class Vector : public lang::Object {
 };
 
 }  // namespace util
-
-#endif  // XMD_UTIL_VECTOR_H_

@@ -72,7 +72,8 @@ TEST(VectorTest, InsertingAnElementOfItselfCopiesTheValueFirst) {
   v.resize(4);
   v.insert(v.begin(), 2, v[1]);  // in place: the shifted element is still read right
   std::vector<std::string> got(v.begin(), v.end());
-  EXPECT_EQ((std::vector<std::string>{"first", "first", "fourth", "first", "second", "third"}), got);
+  EXPECT_EQ((std::vector<std::string>{"first", "first", "fourth", "first", "second", "third"}),
+            got);
 }
 
 TEST(VectorTest, RefusesToPassTheLargestElementCount) {

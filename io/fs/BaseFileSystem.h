@@ -8,8 +8,7 @@
 // an empty pointer, nothing listed) and throw nothing of their own; the
 // stream openers throw io::FileNotFoundException, and any path conversion
 // may throw its std::exception.
-#ifndef XMD_IO_FS_BASEFILESYSTEM_H_
-#define XMD_IO_FS_BASEFILESYSTEM_H_
+#pragma once
 
 #include <string>
 
@@ -89,5 +88,3 @@ class BaseFileSystem : private boost::noncopyable {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_BASEFILESYSTEM_H_

@@ -1,6 +1,5 @@
 // io::fs::DirectoryEntry: one entry of a directory listing. A plain record.
-#ifndef XMD_IO_FS_DIRECTORYENTRY_H_
-#define XMD_IO_FS_DIRECTORYENTRY_H_
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -21,5 +20,3 @@ struct DirectoryEntry {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_DIRECTORYENTRY_H_

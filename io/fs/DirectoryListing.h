@@ -4,8 +4,7 @@
 // shorter comes first ("B" < "a" < "a.b"). No two entries share a name: an
 // entry whose name is already present is dropped, so the first one inserted
 // stays.
-#ifndef XMD_IO_FS_DIRECTORYLISTING_H_
-#define XMD_IO_FS_DIRECTORYLISTING_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -45,5 +44,3 @@ class DirectoryListing {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_DIRECTORYLISTING_H_

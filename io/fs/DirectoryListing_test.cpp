@@ -25,8 +25,10 @@ std::vector<std::string> names(const DirectoryListing& l) {
 
 TEST(DirectoryListing, OrdersNamesByteWiseShorterFirst) {
   DirectoryListing l;
-  for (const char* n : {"b", "a.x", "A", "a", "\xc3\xa9", "z", "a.b", "_"}) EXPECT_TRUE(l.insert(entry(n)));
-  EXPECT_EQ((std::vector<std::string>{"A", "_", "a", "a.b", "a.x", "b", "z", "\xc3\xa9"}), names(l));
+  for (const char* n : {"b", "a.x", "A", "a", "\xc3\xa9", "z", "a.b", "_"})
+    EXPECT_TRUE(l.insert(entry(n)));
+  EXPECT_EQ((std::vector<std::string>{"A", "_", "a", "a.b", "a.x", "b", "z", "\xc3\xa9"}),
+            names(l));
 }
 
 TEST(DirectoryListing, KeepsTheFirstEntryOfAName) {

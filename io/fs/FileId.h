@@ -1,8 +1,7 @@
 // io::fs::FileId: the identity of a file or directory, the same whatever path
 // (or link) reaches it. The directory traversal compares them to notice a
 // link that leads back to a directory it is already inside.
-#ifndef XMD_IO_FS_FILEID_H_
-#define XMD_IO_FS_FILEID_H_
+#pragma once
 
 #include <cstdint>
 
@@ -19,5 +18,3 @@ struct FileId {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_FILEID_H_

@@ -1,7 +1,6 @@
 // io::fs::FileInfo: what getFileInfo reports of one file, and what
 // setFileTime reads. A plain record.
-#ifndef XMD_IO_FS_FILEINFO_H_
-#define XMD_IO_FS_FILEINFO_H_
+#pragma once
 
 #include <cstdint>
 
@@ -19,5 +18,3 @@ struct FileInfo {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_FILEINFO_H_

@@ -53,11 +53,13 @@ lang::Ptr<OutputStream> FilesFileSystem::openOutputStream(const std::string& pat
   return lang::Ptr<OutputStream>(new FileOutputStream(resolve(path).wide()));
 }
 
-boost::shared_ptr<unicode_ifstream> FilesFileSystem::openUnicodeInputStream(const std::string& path) {
+boost::shared_ptr<unicode_ifstream> FilesFileSystem::openUnicodeInputStream(
+    const std::string& path) {
   return openStdStream<unicode_ifstream>(resolve(path), "rb");
 }
 
-boost::shared_ptr<unicode_ofstream> FilesFileSystem::openUnicodeOutputStream(const std::string& path) {
+boost::shared_ptr<unicode_ofstream> FilesFileSystem::openUnicodeOutputStream(
+    const std::string& path) {
   return openStdStream<unicode_ofstream>(resolve(path), "wb");
 }
 
@@ -124,8 +126,8 @@ void FilesFileSystem::listDirectory(const std::string& pattern, DirectoryListing
       if (entry.name == "." || entry.name == "..") continue;
       entry.isDirectory = (data.dwFileAttributes & platform::FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
       entry.size = data.nFileSizeLow;
-      entry.lastWriteTime =
-          (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+      entry.lastWriteTime = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                            data.ftLastWriteTime.dwLowDateTime;
       found.push_back(std::move(entry));
     } while (platform::FindNextFileW(search, &data));
   } catch (...) {
@@ -154,10 +156,12 @@ bool FilesFileSystem::replaceFile(const std::string& replaced, const std::string
 
 bool FilesFileSystem::flushDirectory(const std::string& directory, std::string& reason) {
   // The current directory, when both the root and the directory are empty.
-  const NativePath native = m_root.empty() && directory.empty() ? NativePath(u".") : resolve(directory);
-  platform::HANDLE h = platform::CreateFileW(
-      native.wide().c_str(), platform::GENERIC_READ, platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE,
-      nullptr, platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const NativePath native =
+      m_root.empty() && directory.empty() ? NativePath(u".") : resolve(directory);
+  platform::HANDLE h =
+      platform::CreateFileW(native.wide().c_str(), platform::GENERIC_READ,
+                            platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr,
+                            platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   bool ok = h != platform::INVALID_HANDLE_VALUE && platform::FlushFileBuffers(h) == platform::TRUE;
   if (!ok) reason = platform::describeError(platform::GetLastError());
   if (h != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(h);

@@ -8,8 +8,7 @@
 // root is non-empty, then the path unchanged (not normalised). With an empty
 // root a relative path is used as it stands, relative to the current
 // directory. Nothing checks that the root exists.
-#ifndef XMD_IO_FS_FILESFILESYSTEM_H_
-#define XMD_IO_FS_FILESFILESYSTEM_H_
+#pragma once
 
 #include <string>
 
@@ -60,5 +59,3 @@ class FilesFileSystem : public BaseFileSystem {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_FILESFILESYSTEM_H_

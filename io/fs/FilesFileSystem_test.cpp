@@ -48,7 +48,8 @@ TEST(FilesFileSystem, ListsByteWiseWithoutDotEntries) {
   xmdtest::TempDir t;
   for (const char* f : {"b", "a.x", "A", "a", "raw\xff", ".hidden", "d.xmd/f"}) t.write(f, "12345");
   FilesFileSystem fs(t.path());
-  EXPECT_EQ((std::vector<std::string>{".hidden", "A", "a", "a.x", "b", "d.xmd/", "raw\xff"}), list(fs, "*.*"));
+  EXPECT_EQ((std::vector<std::string>{".hidden", "A", "a", "a.x", "b", "d.xmd/", "raw\xff"}),
+            list(fs, "*.*"));
   EXPECT_EQ((std::vector<std::string>{"f"}), list(fs, Path("d.xmd", "*.*")));
   EXPECT_TRUE(list(fs, "missing/*.*").empty());
   DirectoryListing listing;

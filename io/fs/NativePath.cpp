@@ -11,10 +11,9 @@ namespace {
 // Opening for attributes only, as the queries below do: shared for reading
 // and writing, existing files only, directories included.
 platform::HANDLE openForAttributes(const std::u16string& path, platform::DWORD access) {
-  return platform::CreateFileW(path.c_str(), access,
-                               platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr,
-                               platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS,
-                               nullptr);
+  return platform::CreateFileW(
+      path.c_str(), access, platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr,
+      platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 std::uint64_t ticksOf(const platform::FILETIME& t) {

@@ -1,8 +1,7 @@
 // io::fs::NativePath: a wide (UTF-16) path as the platform takes it, with the
 // platform queries made on it. Every query works on the path exactly as held
 // (no normalisation); none throws. A value type: copyable and assignable.
-#ifndef XMD_IO_FS_NATIVEPATH_H_
-#define XMD_IO_FS_NATIVEPATH_H_
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -55,5 +54,3 @@ class NativePath {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_NATIVEPATH_H_

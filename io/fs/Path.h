@@ -15,8 +15,7 @@
 //
 // "/" is the separator, a backslash the platform separator both constructions
 // turn into "/", and ":" the drive separator isAbsolute looks for.
-#ifndef XMD_IO_FS_PATH_H_
-#define XMD_IO_FS_PATH_H_
+#pragma once
 
 #include <string>
 
@@ -39,5 +38,3 @@ class Path : public std::string {
 
 }  // namespace fs
 }  // namespace io
-
-#endif  // XMD_IO_FS_PATH_H_

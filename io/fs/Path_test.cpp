@@ -7,9 +7,12 @@ namespace fs {
 namespace {
 
 TEST(Path, Normalises) {
-  const struct { const char* in; const char* out; } cases[] = {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
       {"D:\\data\\models\\", "D:/data/models"},
-      {"a///b", "a//b"},        // one pass, no rescan
+      {"a///b", "a//b"},  // one pass, no rescan
       {"a////b", "a//b"},
       {"a//b//c", "a/b/c"},
       {"/", ""},
@@ -18,20 +21,24 @@ TEST(Path, Normalises) {
       {"a/./b/../c/", "a/./b/../c"},  // dots stay
       {"//server\\share", "/server/share"},
       {"x//", "x"},
-      {"x///", "x/"},           // "//" pass then one trailing "/" dropped
+      {"x///", "x/"},  // "//" pass then one trailing "/" dropped
       {"Ship.XMD", "Ship.XMD"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.out, std::string(Path(std::string(c.in)))) << c.in;
 }
 
 TEST(Path, Joins) {
-  const struct { const char* parent; const char* child; const char* out; } cases[] = {
+  const struct {
+    const char* parent;
+    const char* child;
+    const char* out;
+  } cases[] = {
       {"", "sub", "sub"},
       {"sub", "a.b", "sub/a.b"},
       {"a", "", "a"},
       {"a/", "b/", "a/b"},
       {"a\\\\b\\", "c\\d", "a/b/c/d"},
-      {"a", "b//c", "a/b//c"},   // no "//" pass on the child
+      {"a", "b//c", "a/b//c"},  // no "//" pass on the child
       {"", "", ""},
       {"", "/", ""},
       {"/", "x", "/x"},
@@ -39,14 +46,18 @@ TEST(Path, Joins) {
       {"a///", "b", "a//b"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(c.out, std::string(Path(std::string(c.parent), std::string(c.child)))) << c.parent << " + " << c.child;
+    EXPECT_EQ(c.out, std::string(Path(std::string(c.parent), std::string(c.child))))
+        << c.parent << " + " << c.child;
 }
 
 TEST(Path, IsAbsolute) {
-  const struct { const char* path; bool absolute; } cases[] = {
-      {"/x", true}, {"/", true}, {"D:/x", true}, {"D:/", true},
-      {"D:", false}, {"D:x", false}, {"D:\\x", false}, {"", false},
-      {"x/y", false}, {"\\x", false}, {"ab:/", false}, {"x:/", true},
+  const struct {
+    const char* path;
+    bool absolute;
+  } cases[] = {
+      {"/x", true},   {"/", true},    {"D:/x", true},   {"D:/", true},
+      {"D:", false},  {"D:x", false}, {"D:\\x", false}, {"", false},
+      {"x/y", false}, {"\\x", false}, {"ab:/", false},  {"x:/", true},
   };
   for (const auto& c : cases) EXPECT_EQ(c.absolute, Path::isAbsolute(c.path)) << c.path;
 }
