@@ -1,6 +1,6 @@
 #include "io/ByteArrayInputStream.h"
 #include "io/ChunkInputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 #include "testing/ChunkBuilder.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 
 namespace {
 
-using iotest::bytes;
-using iotest::thrown;
+using xmdtest::bytes;
 using xmdtest::ChunkBuilder;
+using xmdtest::thrown;
 typedef std::vector<unsigned char> Bytes;
 
 // A source over the builder's bytes, and a chunk stream over it.
@@ -76,12 +76,12 @@ TEST(ChunkInputStream, WalksChildrenAndValues) {
   while (r.chunks.getPosition() < rootEnd) {
     int end = 0;
     r.chunks.beginChunk(name, end);
-    seen.push_back(iotest::text(name));
+    seen.push_back(xmdtest::text(name));
     if (name == "a") {
       EXPECT_EQ(r.chunks.readInt(), -100);
       EXPECT_EQ(r.chunks.readFloat(), 2.5f);
     } else if (name == "b") {
-      EXPECT_EQ(iotest::text(r.chunks.readString()), "bone\\u00E9");
+      EXPECT_EQ(xmdtest::text(r.chunks.readString()), "bone\\u00E9");
       EXPECT_EQ(r.chunks.readByte(), 9);
     }
     r.chunks.endChunk(end);

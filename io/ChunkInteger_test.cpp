@@ -2,7 +2,7 @@
 #include "io/ByteArrayOutputStream.h"
 #include "io/ChunkFormat.h"
 #include "io/ChunkInputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 #include "testing/ChunkBuilder.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 
 namespace {
 
-using iotest::bytes;
-using iotest::thrown;
+using xmdtest::bytes;
+using xmdtest::thrown;
 typedef std::vector<unsigned char> Bytes;
 
 Bytes encode(int value) {

@@ -1,5 +1,5 @@
 #include "io/ChunkOutputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 #include "testing/ChunkBuilder.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 
 namespace {
 
-using iotest::bytes;
-using iotest::thrown;
+using xmdtest::bytes;
 using xmdtest::ChunkBuilder;
+using xmdtest::thrown;
 typedef std::vector<unsigned char> Bytes;
 
 // Keeps each write it receives as one piece; can be told to fail.

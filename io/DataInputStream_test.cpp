@@ -1,6 +1,6 @@
 #include "io/ByteArrayInputStream.h"
 #include "io/DataInputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 
 namespace {
 
-using iotest::bytes;
-using iotest::thrown;
+using xmdtest::bytes;
+using xmdtest::thrown;
 typedef std::vector<unsigned char> Bytes;
 
 TEST(DataInputStream, FixedWidthValuesAreBigEndian) {

@@ -2,7 +2,7 @@
 #include "io/ByteArrayOutputStream.h"
 #include "io/DataInputStream.h"
 #include "io/DataOutputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 
 namespace {
 
-using iotest::bytes;
-using iotest::thrown;
+using xmdtest::bytes;
+using xmdtest::thrown;
 typedef std::vector<unsigned char> Bytes;
 
 // Records each write it receives.

@@ -1,7 +1,7 @@
 #include "io/FileInputStream.h"
 #include "io/FileOutputStream.h"
 #include "io/FilterInputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 #include "testing/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 
 namespace {
 
-using iotest::thrown;
+using xmdtest::thrown;
 
 std::vector<unsigned char> sequence(int n) {
   std::vector<unsigned char> v(n);

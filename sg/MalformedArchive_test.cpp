@@ -12,8 +12,8 @@
 #include "sg/Light.h"
 #include "sg/Node.h"
 #include "sg/NodeLoadSession.h"
-#include "sg/testing/ArchiveIo.h"
-#include "sg/testing/NodeTrees.h"
+#include "testing/ArchiveIo.h"
+#include "testing/NodeTrees.h"
 
 using boost::archive::archive_exception;
 
@@ -29,21 +29,21 @@ std::string replaceFirst(std::string s, const std::string& from, const std::stri
 }
 
 TEST(MalformedArchive, EveryPrefixOfATreeFailsCleanly) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  const std::string xml = sgtest::saveXml("root", tree);
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
+  const std::string xml = xmdtest::saveXml("root", tree);
   size_t loaded = 0;
   for (size_t n = 0; n < xml.size(); ++n) {
     lang::Ptr<sg::Node> root;
     try {
-      sgtest::loadXml(xml.substr(0, n), "root", root);
+      xmdtest::loadXml(xml.substr(0, n), "root", root);
       // Only a prefix holding the whole element can read.
-      EXPECT_EQ(sgtest::diffTrees(tree.get(), root.get()), "") << n;
+      EXPECT_EQ(xmdtest::diffTrees(tree.get(), root.get()), "") << n;
       ++loaded;
     } catch (const archive_exception&) {
       // A failed read leaves the link unset, unless only the closing tags
       // after the whole element were missing.
       if (root) {
-        EXPECT_EQ(sgtest::diffTrees(tree.get(), root.get()), "") << n;
+        EXPECT_EQ(xmdtest::diffTrees(tree.get(), root.get()), "") << n;
       }
     }
   }
@@ -53,11 +53,11 @@ TEST(MalformedArchive, EveryPrefixOfATreeFailsCleanly) {
 TEST(MalformedArchive, EveryPrefixOfALightFailsCleanly) {
   sg::Light light;
   light.m_intensity = 3;
-  const std::string xml = sgtest::saveXml("light", light);
+  const std::string xml = xmdtest::saveXml("light", light);
   for (size_t n = 0; n < xml.size(); n += 3) {
     sg::Light back;
     try {
-      sgtest::loadXml(xml.substr(0, n), "light", back);
+      xmdtest::loadXml(xml.substr(0, n), "light", back);
     } catch (const archive_exception&) {
     }
   }
@@ -71,7 +71,7 @@ struct Corruption {
   archive_exception::exception_code code;
 };
 
-// The good archive: the tree of sgtest::makeTree(), objects _0 (node 1),
+// The good archive: the tree of xmdtest::makeTree(), objects _0 (node 1),
 // _1 (node 2), _2 (node 4), _3 (node 3).
 const Corruption kTreeCorruptions[] = {
     {"end tag mismatch", "</m_id>", "</m_idx>", "", archive_exception::other_exception},
@@ -94,13 +94,13 @@ const Corruption kTreeCorruptions[] = {
 };
 
 TEST(MalformedArchive, CorruptedTreesFailWithTheArchiveException) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  const std::string good = sgtest::saveXml("root", tree);
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
+  const std::string good = xmdtest::saveXml("root", tree);
   for (const Corruption& c : kTreeCorruptions) {
     std::string bad = replaceFirst(good, c.from, c.to, c.after);
     lang::Ptr<sg::Node> root;
     try {
-      sgtest::loadXml(bad, "root", root);
+      xmdtest::loadXml(bad, "root", root);
       ADD_FAILURE() << c.what << ": read";
     } catch (const archive_exception& e) {
       if (c.code != archive_exception::other_exception) {
@@ -111,11 +111,11 @@ TEST(MalformedArchive, CorruptedTreesFailWithTheArchiveException) {
   }
 }
 TEST(MalformedArchive, TagMismatchIsReportedByTheLibrary) {
-  lang::Ptr<sg::Node> n = sgtest::makeNode(1);
-  std::string bad = replaceFirst(sgtest::saveXml("root", n), "</m_localTransform>", "</m_x>");
+  lang::Ptr<sg::Node> n = xmdtest::makeNode(1);
+  std::string bad = replaceFirst(xmdtest::saveXml("root", n), "</m_localTransform>", "</m_x>");
   lang::Ptr<sg::Node> root;
   try {
-    sgtest::loadXml(bad, "root", root);
+    xmdtest::loadXml(bad, "root", root);
     FAIL() << "read";
   } catch (const archive_exception& e) {
     EXPECT_NE(std::string(e.what()).find("XML start/end tag mismatch"), std::string::npos)
@@ -127,13 +127,13 @@ TEST(MalformedArchive, LinkToANodeReadByValueIsRefused) {
   // The light's own node part (object _0) is not on the heap: a link taking
   // a share of it would later delete it.
   sg::Light light;
-  const std::string good = sgtest::saveXml("light", light);
+  const std::string good = xmdtest::saveXml("light", light);
   std::string bad = replaceFirst(good, "<lang_ptr class_id=\"-1\"></lang_ptr>",
                                  "<lang_ptr class_id_reference=\"1\" "
                                  "object_id_reference=\"_0\"></lang_ptr>");
   sg::Light back;
   try {
-    sgtest::loadXml(bad, "light", back);
+    xmdtest::loadXml(bad, "light", back);
     FAIL() << "read";
   } catch (const archive_exception& e) {
     EXPECT_EQ(e.code, archive_exception::pointer_conflict) << e.what();
@@ -142,9 +142,9 @@ TEST(MalformedArchive, LinkToANodeReadByValueIsRefused) {
 }
 
 TEST(MalformedArchive, FailedReadUnlinksThePartlyReadNode) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   std::string bad =
-      replaceFirst(sgtest::saveXml("root", tree), "</m_flags>", "</m_flagz>", "<m_id>3</m_id>");
+      replaceFirst(xmdtest::saveXml("root", tree), "</m_flags>", "</m_flagz>", "<m_id>3</m_id>");
   // Read node 1 by value from its link's pointer element: node 2's subtree
   // is complete when node 3 fails.
   std::istringstream is(bad);
@@ -157,12 +157,12 @@ TEST(MalformedArchive, FailedReadUnlinksThePartlyReadNode) {
 TEST(MalformedArchive, HugeCollectionCountReservesNothing) {
   anim::CombinedInterpolator<float> curve;
   curve.m_keys.push_back({1, 2, 0, 0, anim::KEY_LINEAR});
-  const std::string good = sgtest::saveXml("c", curve);
+  const std::string good = xmdtest::saveXml("c", curve);
   for (const char* count : {"4000000000", "18446744073709551615", "99999999999999999999999"}) {
     std::string bad =
         replaceFirst(good, "<count>1</count>", std::string("<count>") + count + "</count>");
     anim::CombinedInterpolator<float> back;
-    EXPECT_THROW(sgtest::loadXml(bad, "c", back), archive_exception) << count;
+    EXPECT_THROW(xmdtest::loadXml(bad, "c", back), archive_exception) << count;
     EXPECT_LE(back.m_keys.size(), 1u);
   }
 }
@@ -198,8 +198,8 @@ std::string siblingChain(int count) {
   }
   for (int k = count - 1; k >= 0; --k) closes += closing[static_cast<size_t>(k)];
   std::string tail = opens + "<lang_ptr class_id=\"-1\"></lang_ptr>" + closes;
-  return sgtest::archiveText("<root class_id=\"0\" tracking_level=\"0\" version=\"0\">" + tail +
-                             "</root>");
+  return xmdtest::archiveText("<root class_id=\"0\" tracking_level=\"0\" version=\"0\">" + tail +
+                              "</root>");
 }
 
 int chainLength(const sg::Node* n) {
@@ -228,9 +228,9 @@ int countOwned(const sg::Node* root, int limit) {
 TEST(MalformedArchive, RandomEditsOfNodeArchivesFailCleanly) {
   // Edits that matter to the reader: object and class ids, versions,
   // tracking, pointer elements moved around, bytes changed or cut.
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  tree->m_child->m_next->addChild(sgtest::makeNode(8));
-  const std::string good = sgtest::saveXml("root", tree);
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
+  tree->m_child->m_next->addChild(xmdtest::makeNode(8));
+  const std::string good = xmdtest::saveXml("root", tree);
   const char* attrs[] = {"object_id=\"_", "object_id_reference=\"_",
                          "class_id=\"",   "class_id_reference=\"",
                          "version=\"",    "tracking_level=\""};
@@ -269,7 +269,7 @@ TEST(MalformedArchive, RandomEditsOfNodeArchivesFailCleanly) {
     }
     lang::Ptr<sg::Node> root;
     try {
-      sgtest::loadXml(s, "root", root);
+      xmdtest::loadXml(s, "root", root);
       ++reads;
       EXPECT_GT(countOwned(root.get(), 64), 0) << round;
     } catch (const archive_exception&) {
@@ -291,16 +291,16 @@ TEST(MalformedArchive, NestingIsBoundedOnBothSides) {
   // two levels).
   const int fits = sg::detail::kMaxNodeNesting / 2 - 1;
   lang::Ptr<sg::Node> root;
-  sgtest::loadXml(siblingChain(fits), "root", root);
+  xmdtest::loadXml(siblingChain(fits), "root", root);
   ASSERT_EQ(chainLength(root.get()), fits);
 
   lang::Ptr<sg::Node> deep;
-  EXPECT_THROW(sgtest::loadXml(siblingChain(fits + 2), "root", deep), archive_exception);
+  EXPECT_THROW(xmdtest::loadXml(siblingChain(fits + 2), "root", deep), archive_exception);
   EXPECT_FALSE(deep);
 
   sg::Node* last = root.get();
   while (last->m_next) last = last->m_next.get();
-  lang::Ptr<sg::Node> extra = sgtest::makeNode(11);
+  lang::Ptr<sg::Node> extra = xmdtest::makeNode(11);
   extra->m_previous = last;
   last->m_next = extra;
   DiscardBuf discard;

@@ -11,10 +11,10 @@
 #include "sg/Light.h"
 #include "sg/Node.h"
 #include "sg/TypeRegistry.h"
-#include "sg/testing/ArchiveIo.h"
-#include "sg/testing/NodeTrees.h"
+#include "testing/ArchiveIo.h"
+#include "testing/NodeTrees.h"
 
-using sgtest::XmlElement;
+using xmdtest::XmlElement;
 using Names = std::vector<std::string>;
 
 namespace {
@@ -33,13 +33,13 @@ const Names kNodeElements = {"m_id",
 
 lang::Ptr<sg::Node> loadRoot(const std::string& xml) {
   lang::Ptr<sg::Node> root;
-  sgtest::loadXml(xml, "root", root);
+  xmdtest::loadXml(xml, "root", root);
   return root;
 }
 
 TEST(NodeArchive, ElementsInArchiveOrderWithZeroPlaceholder) {
-  lang::Ptr<sg::Node> root = sgtest::makeNode(7);
-  XmlElement link = sgtest::elementOf(sgtest::saveXml("root", root), "root");
+  lang::Ptr<sg::Node> root = xmdtest::makeNode(7);
+  XmlElement link = xmdtest::elementOf(xmdtest::saveXml("root", root), "root");
   EXPECT_EQ(link.childNames(), Names{"lang_ptr"});
   const XmlElement& node = link["lang_ptr"];
   EXPECT_EQ(node.childNames(), kNodeElements);
@@ -56,10 +56,10 @@ TEST(NodeArchive, ElementsInArchiveOrderWithZeroPlaceholder) {
 }
 
 TEST(NodeArchive, TreeRoundTripsWithLinks) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  lang::Ptr<sg::Node> back = loadRoot(sgtest::saveXml("root", tree));
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
+  lang::Ptr<sg::Node> back = loadRoot(xmdtest::saveXml("root", tree));
   ASSERT_TRUE(back);
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), back.get()), "");
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
   EXPECT_EQ(back->refCount(), 1u);  // held by `back` only
   EXPECT_EQ(back->m_child->refCount(), 1u);
   EXPECT_EQ(back->m_parent, nullptr);
@@ -70,23 +70,23 @@ TEST(NodeArchive, TreeRoundTripsWithLinks) {
 
 TEST(NodeArchive, NullLinkReadsAsNull) {
   lang::Ptr<sg::Node> none;
-  lang::Ptr<sg::Node> target = sgtest::makeNode(1);
-  sgtest::loadXml(sgtest::saveXml("root", none), "root", target);
+  lang::Ptr<sg::Node> target = xmdtest::makeNode(1);
+  xmdtest::loadXml(xmdtest::saveXml("root", none), "root", target);
   EXPECT_FALSE(target);
 }
 
 TEST(NodeArchive, PlaceholderIsIgnoredWhenRead) {
-  lang::Ptr<sg::Node> n = sgtest::makeNode(3);
-  std::string xml = sgtest::saveXml("root", n);
+  lang::Ptr<sg::Node> n = xmdtest::makeNode(3);
+  std::string xml = xmdtest::saveXml("root", n);
   size_t at = xml.find("<m_worldTransformInverse>");
   size_t g = xml.find("<g12>", at);
   xml.replace(g, std::string("<g12>0.000000000e+00").size(), "<g12>4.500000000e+00");
-  EXPECT_EQ(sgtest::diffTrees(n.get(), loadRoot(xml).get()), "");
+  EXPECT_EQ(xmdtest::diffTrees(n.get(), loadRoot(xml).get()), "");
 }
 
 TEST(NodeArchive, NodeReachedTwiceIsWrittenOnceThenReferred) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  XmlElement root = sgtest::elementOf(sgtest::saveXml("root", tree), "root")["lang_ptr"];
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
+  XmlElement root = xmdtest::elementOf(xmdtest::saveXml("root", tree), "root")["lang_ptr"];
   const XmlElement& first = root["m_child"]["lang_ptr"];   // node 2
   const XmlElement& second = first["m_next"]["lang_ptr"];  // node 3
   // Node 3's back links refer to the nodes written before it.
@@ -131,16 +131,16 @@ std::string toVersion0(const std::string& v1, bool rootIsLink) {
 }
 
 TEST(NodeArchive, Version0FormReadsIntoTheSameTree) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
-  std::string v0 = toVersion0(sgtest::saveXml("root", tree), true);
-  XmlElement node = sgtest::elementOf(v0, "root")["lang_ptr"];
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
+  std::string v0 = toVersion0(xmdtest::saveXml("root", tree), true);
+  XmlElement node = xmdtest::elementOf(v0, "root")["lang_ptr"];
   ASSERT_EQ(node.attr("version"), "0");
   ASSERT_EQ(
       node.childNames(),
       (Names{"m_id", "m_localTransform", "m_worldTransform", "m_worldTransformInverse", "m_parent",
              "node", "node", "m_previous", "m_primaryCellID", "m_secondaryCellID", "m_flags"}));
   lang::Ptr<sg::Node> back = loadRoot(v0);
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), back.get()), "");
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
   EXPECT_EQ(back->m_child->refCount(), 1u);
 }
 
@@ -148,12 +148,12 @@ TEST(NodeArchive, NodeThatIsNotARootReadsWithoutItsAncestors) {
   // Node 3's archive brings in its parent (node 1) and its older sibling
   // (node 2, with node 4) through its back pointers; once the archive is
   // closed those are freed and node 3 keeps no link to them.
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   lang::Ptr<sg::Node> third = tree->m_child->m_next;
-  third->addChild(sgtest::makeNode(5));
-  const std::string xml = sgtest::saveXml("node", third);
+  third->addChild(xmdtest::makeNode(5));
+  const std::string xml = xmdtest::saveXml("node", third);
   lang::Ptr<sg::Node> back;
-  sgtest::loadXml(xml, "node", back);
+  xmdtest::loadXml(xml, "node", back);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->m_id, 3);
   EXPECT_EQ(back->m_parent, nullptr);
@@ -165,7 +165,7 @@ TEST(NodeArchive, NodeThatIsNotARootReadsWithoutItsAncestors) {
 }
 
 TEST(NodeArchive, ChildThenParentInOneArchiveReadAsOneTree) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   lang::Ptr<sg::Node> child = tree->m_child;
   std::ostringstream os;
   {
@@ -183,11 +183,11 @@ TEST(NodeArchive, ChildThenParentInOneArchiveReadAsOneTree) {
   ASSERT_TRUE(c && p);
   EXPECT_EQ(p->m_child.get(), c.get());
   EXPECT_EQ(c->m_parent, p.get());
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), p.get()), "");
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), p.get()), "");
 }
 
 TEST(NodeArchive, RawNodePointerBelongsToItsReader) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   std::string xml;
   {
     std::ostringstream os;
@@ -205,19 +205,19 @@ TEST(NodeArchive, RawNodePointerBelongsToItsReader) {
     ia >> boost::serialization::make_nvp("raw", raw);
   }
   ASSERT_NE(raw, nullptr);
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), raw), "");
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), raw), "");
   lang::Ptr<sg::Node> owner(raw);  // count 0 until now: ours to hold
   EXPECT_EQ(raw->refCount(), 1u);
 }
 
 TEST(NodeArchive, OwnSaveAndLoadShareOneForm) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   std::ostringstream os;
   {
     boost::archive::xml_oarchive oa(os);
     tree->save(oa);
   }
-  XmlElement doc = sgtest::parseXml(os.str());
+  XmlElement doc = xmdtest::parseXml(os.str());
   Names expected = {"version"};
   expected.insert(expected.end(), kNodeElements.begin(), kNodeElements.end());
   EXPECT_EQ(doc.childNames(), expected);
@@ -227,12 +227,12 @@ TEST(NodeArchive, OwnSaveAndLoadShareOneForm) {
   boost::archive::xml_iarchive ia(is);
   sg::Node back;
   back.load(ia);
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), &back), "");
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), &back), "");
   EXPECT_EQ(back.m_child->m_parent, &back);
 }
 
 TEST(NodeArchive, OwnLoadReadsVersion0) {
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   std::ostringstream os;
   {
     boost::archive::xml_oarchive oa(os);
@@ -246,11 +246,11 @@ TEST(NodeArchive, OwnLoadReadsVersion0) {
   boost::archive::xml_iarchive ia(is);
   sg::Node back;
   back.load(ia);
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), &back), "");
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), &back), "");
 }
 
 TEST(NodeArchive, OwnLoadRefusesANegativeVersion) {
-  std::string xml = sgtest::archiveText("<version>-1</version>");
+  std::string xml = xmdtest::archiveText("<version>-1</version>");
   std::istringstream is(xml);
   boost::archive::xml_iarchive ia(is);
   sg::Node n;
@@ -265,10 +265,10 @@ TEST(NodeArchive, OwnLoadRefusesANegativeVersion) {
 TEST(NodeArchive, TypeIdIsTheFirstOfTheRegistry) {
   EXPECT_EQ(sg::Node().getTypeId(), 0);
   EXPECT_EQ(sg::getTypeId(typeid(sg::Node::typeIdInstance).name()), 0);
-  int a = sg::getTypeId("sgtest::TypeA");
+  int a = sg::getTypeId("xmdtest::TypeA");
   EXPECT_GT(a, 0);
-  EXPECT_EQ(sg::getTypeId("sgtest::TypeB"), a + 1);
-  EXPECT_EQ(sg::getTypeId("sgtest::TypeA"), a);
+  EXPECT_EQ(sg::getTypeId("xmdtest::TypeB"), a + 1);
+  EXPECT_EQ(sg::getTypeId("xmdtest::TypeA"), a);
 }
 
 sg::Light makeLight() {
@@ -296,7 +296,7 @@ sg::Light makeLight() {
 
 TEST(LightArchive, BaseThenSeventeenFields) {
   sg::Light l = makeLight();
-  XmlElement e = sgtest::elementOf(sgtest::saveXml("light", l), "light");
+  XmlElement e = xmdtest::elementOf(xmdtest::saveXml("light", l), "light");
   EXPECT_EQ(e.childNames(), (Names{"Base", "m_diffuse", "m_specular", "m_ambient", "m_intensity",
                                    "m_ambient_intensity", "m_rangefar", "m_rangenear",
                                    "m_maxintensity", "m_lightflags", "m_dirty", "m_shadowIndex",
@@ -310,9 +310,9 @@ TEST(LightArchive, BaseThenSeventeenFields) {
   EXPECT_EQ(e["m_scale"].childNames(), (Names{"g.x", "g.y", "g.z"}));
 
   sg::Light back;
-  sgtest::loadXml(sgtest::saveXml("light", l), "light", back);
+  xmdtest::loadXml(xmdtest::saveXml("light", l), "light", back);
   EXPECT_TRUE(back == l);
-  EXPECT_EQ(sgtest::diffTrees(&l, &back), "");
+  EXPECT_EQ(xmdtest::diffTrees(&l, &back), "");
 }
 
 TEST(LightArchive, ChildOfALightCannotBeWritten) {
@@ -322,9 +322,9 @@ TEST(LightArchive, ChildOfALightCannotBeWritten) {
   // The child's parent pointer is a node pointer to a light, and only the
   // node class itself has a pointer form.
   sg::Light l = makeLight();
-  l.addChild(sgtest::makeNode(5));
+  l.addChild(xmdtest::makeNode(5));
   try {
-    sgtest::saveXml("light", l);
+    xmdtest::saveXml("light", l);
     ADD_FAILURE() << "saved";
   } catch (const boost::archive::archive_exception& e) {
     EXPECT_EQ(e.code, boost::archive::archive_exception::unregistered_class);
@@ -337,7 +337,7 @@ TEST(LightArchive, TwoFlagsApartKeepTheirValues) {
     l.m_animate_intensity_only = (bits & 1) != 0;
     l.m_isMultiply = (bits & 2) != 0;
     sg::Light back;
-    sgtest::loadXml(sgtest::saveXml("light", l), "light", back);
+    xmdtest::loadXml(xmdtest::saveXml("light", l), "light", back);
     EXPECT_EQ(back.m_animate_intensity_only, l.m_animate_intensity_only);
     EXPECT_EQ(back.m_isMultiply, l.m_isMultiply);
   }
@@ -350,7 +350,7 @@ template <class Derived>
 void expectUnregistered() {
   lang::Ptr<sg::Node> derived(new Derived);
   try {
-    sgtest::saveXml("root", derived);
+    xmdtest::saveXml("root", derived);
     ADD_FAILURE() << "saved a pointer to an unregistered class";
   } catch (const boost::archive::archive_exception& e) {
     EXPECT_EQ(e.code, boost::archive::archive_exception::unregistered_class) << e.what();

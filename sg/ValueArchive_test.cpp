@@ -12,13 +12,13 @@
 #include "pix/Colorf.h"
 #include "sg/Effect.h"
 #include "sg/ViewFrustum.h"
-#include "sg/testing/ArchiveIo.h"
+#include "testing/ArchiveIo.h"
 #include "sgu/DownScalerMemoryFitItem.h"
 #include "sgu/EffectManager.h"
 
-using sgtest::elementOf;
-using sgtest::loadXml;
-using sgtest::saveXml;
+using xmdtest::elementOf;
+using xmdtest::loadXml;
+using xmdtest::saveXml;
 using Names = std::vector<std::string>;
 
 namespace {
@@ -33,7 +33,7 @@ T roundTrip(const T& in, const char* name = "v") {
 TEST(ValueArchive, MatrixWritesSixteenElementsInStorageOrder) {
   math::Matrix4x4 m;
   for (int i = 0; i < 16; ++i) m.data()[i] = 0.1f * static_cast<float>(i) - 0.7f;
-  sgtest::XmlElement e = elementOf(saveXml("m", m), "m");
+  xmdtest::XmlElement e = elementOf(saveXml("m", m), "m");
   EXPECT_EQ(e.childNames(), (Names{"g00", "g01", "g02", "g03", "g10", "g11", "g12", "g13", "g20",
                                    "g21", "g22", "g23", "g30", "g31", "g32", "g33"}));
   EXPECT_EQ(e.attr("version"), "0");
@@ -43,7 +43,7 @@ TEST(ValueArchive, MatrixWritesSixteenElementsInStorageOrder) {
 
 TEST(ValueArchive, VectorNamesHoldADot) {
   math::Vector3 v(1.5f, -2.25f, 1e-30f);
-  sgtest::XmlElement e = elementOf(saveXml("v", v), "v");
+  xmdtest::XmlElement e = elementOf(saveXml("v", v), "v");
   EXPECT_EQ(e.childNames(), (Names{"g.x", "g.y", "g.z"}));
   EXPECT_EQ(roundTrip(v), v);
 }
@@ -81,14 +81,14 @@ TEST(ValueArchive, NonFiniteFloatIsRefusedWhenSaving) {
 
 TEST(ValueArchive, ColourElements) {
   pix::Colorf c(0.25f, 0.5f, 0.75f, 1.0f);
-  sgtest::XmlElement e = elementOf(saveXml("c", c), "c");
+  xmdtest::XmlElement e = elementOf(saveXml("c", c), "c");
   EXPECT_EQ(e.childNames(), (Names{"red", "green", "blue", "alpha"}));
   EXPECT_EQ(std::stof(e["blue"].text), 0.75f);
 }
 
 TEST(ValueArchive, FrustumIsUntrackedWithThreeElements) {
   sg::ViewFrustum f(0.5f, 900.0f, 1.25f);
-  sgtest::XmlElement e = elementOf(saveXml("f", f), "f");
+  xmdtest::XmlElement e = elementOf(saveXml("f", f), "f");
   EXPECT_EQ(e.childNames(), (Names{"m_front", "m_back", "m_horzFov"}));
   EXPECT_EQ(e.attr("tracking_level"), "0");
   EXPECT_EQ(roundTrip(f), f);
@@ -100,7 +100,7 @@ TEST(ValueArchive, ReflectanceFactors) {
   r.specularColor = pix::Colorf(0.1f, 0.2f, 0.3f, 0.4f);
   r.specularPower = 32;
   r.specularLevel = 0.75f;
-  sgtest::XmlElement e = elementOf(saveXml("r", r), "r");
+  xmdtest::XmlElement e = elementOf(saveXml("r", r), "r");
   EXPECT_EQ(e.childNames(),
             (Names{"diffuseColor", "specularColor", "specularPower", "specularLevel"}));
   EXPECT_EQ(e["specularColor"].childNames(), (Names{"red", "green", "blue", "alpha"}));
@@ -119,7 +119,7 @@ TEST(ValueArchive, EffectContainer) {
   c.m_fogColor = pix::Colorf(0.5f, 0.6f, 0.7f, 1);
   c.m_laplaceWeight = 0.2f;
   c.m_laplaceColor = pix::Colorf(0, 0, 0, 1);
-  sgtest::XmlElement e = elementOf(saveXml("c", c), "c");
+  xmdtest::XmlElement e = elementOf(saveXml("c", c), "c");
   EXPECT_EQ(e.childNames(), (Names{"m_saturation", "m_contrast", "m_contrastLevel",
                                    "m_colorBalance", "m_brightness", "m_fogOffset", "m_fogDensity",
                                    "m_fogColor", "m_laplaceWeight", "m_laplaceColor"}));
@@ -131,7 +131,7 @@ TEST(ValueArchive, MemoryFitListIsACollection) {
   sgu::DownScalerMemoryFitList list;
   list.push_back({"textures/a b.dds", 4096});
   list.push_back({"<&>\"'", 0xFFFFFFFFu});
-  sgtest::XmlElement e = elementOf(saveXml("list", list), "list");
+  xmdtest::XmlElement e = elementOf(saveXml("list", list), "list");
   EXPECT_EQ(e.childNames(), (Names{"count", "item_version", "item", "item"}));
   EXPECT_EQ(e["count"].text, "2");
   EXPECT_EQ(e["item_version"].text, "0");
@@ -150,7 +150,7 @@ TEST(ValueArchive, InterpolatorWithoutKeys) {
   anim::CombinedInterpolator<float> curve;
   curve.m_frontRepeatType = anim::REPEAT_LOOP;
   curve.m_backRepeatType = anim::REPEAT_MIRROR;
-  sgtest::XmlElement e = elementOf(saveXml("curve", curve), "curve");
+  xmdtest::XmlElement e = elementOf(saveXml("curve", curve), "curve");
   EXPECT_EQ(e.childNames(), (Names{"m_keys", "m_frontRepeatType", "m_backRepeatType"}));
   EXPECT_EQ(e["m_keys"].childNames(), (Names{"count", "item_version"}));
   EXPECT_EQ(e["m_keys"]["count"].text, "0");
@@ -162,7 +162,7 @@ TEST(ValueArchive, InterpolatorWithoutKeys) {
 TEST(ValueArchive, FloatKeysAreOneNumberColourKeysAnElement) {
   anim::CombinedInterpolator<float> f;
   f.m_keys.push_back({0.5f, 3.0f, 7.0f, 8.0f, anim::KEY_STEP});
-  sgtest::XmlElement fk = elementOf(saveXml("f", f), "f")["m_keys"]["item"];
+  xmdtest::XmlElement fk = elementOf(saveXml("f", f), "f")["m_keys"]["item"];
   EXPECT_EQ(fk.childNames(), (Names{"m_time", "m_value", "m_keyType"}));
   EXPECT_TRUE(fk["m_value"].children.empty());
   EXPECT_EQ(std::stof(fk["m_value"].text), 3.0f);
@@ -171,7 +171,7 @@ TEST(ValueArchive, FloatKeysAreOneNumberColourKeysAnElement) {
   c.m_keys.push_back({0.0f, pix::Colorf(1, 0, 0, 1), {}, {}, anim::KEY_LINEAR});
   c.m_keys.push_back({2.0f, pix::Colorf(0, 0, 1, 0.5f), {}, {}, anim::KEY_SMOOTH});
   c.m_keys[1].m_inTangent = pix::Colorf(9, 9, 9, 9);
-  sgtest::XmlElement ck = elementOf(saveXml("c", c), "c")["m_keys"];
+  xmdtest::XmlElement ck = elementOf(saveXml("c", c), "c")["m_keys"];
   EXPECT_EQ(ck.childNames(), (Names{"count", "item_version", "item", "item"}));
   EXPECT_EQ(ck.children[3]["m_value"].childNames(), (Names{"red", "green", "blue", "alpha"}));
 

@@ -9,14 +9,14 @@
 #include "lang/Ptr.h"
 #include "math/Vector3.h"
 #include "sg/Node.h"
-#include "sg/testing/NodeTrees.h"
-#include "sg/testing/ArchiveIo.h"
+#include "testing/NodeTrees.h"
+#include "testing/ArchiveIo.h"
 
 namespace {
 
 // The archive of a vector whose "g.x" end tag is replaced by endTag.
 std::string withEndTag(const std::string& endTag) {
-  std::string xml = sgtest::saveXml("v", math::Vector3(1, 2, 3));
+  std::string xml = xmdtest::saveXml("v", math::Vector3(1, 2, 3));
   const std::string closeX = "</g.x>";
   xml.replace(xml.find(closeX), closeX.size(), "</" + endTag + ">");
   return xml;
@@ -24,7 +24,7 @@ std::string withEndTag(const std::string& endTag) {
 
 TEST(XmlIarchiveRepairs, MatchingNameReads) {
   math::Vector3 v;
-  sgtest::loadXml(withEndTag("g.x"), "v", v);
+  xmdtest::loadXml(withEndTag("g.x"), "v", v);
   EXPECT_EQ(v, math::Vector3(1, 2, 3));
 }
 
@@ -36,7 +36,7 @@ TEST(XmlIarchiveRepairs, OtherNamesOfAnyLengthAreAMismatch) {
   for (const std::string& tag : cases) {
     math::Vector3 v;
     try {
-      sgtest::loadXml(withEndTag(tag), "v", v);
+      xmdtest::loadXml(withEndTag(tag), "v", v);
       ADD_FAILURE() << "read with end tag of " << tag.size() << " bytes";
     } catch (const boost::archive::xml_archive_exception& e) {
       EXPECT_EQ(e.code, boost::archive::xml_archive_exception::xml_archive_tag_mismatch);
@@ -49,7 +49,7 @@ TEST(XmlIarchiveRepairs, OtherNamesOfAnyLengthAreAMismatch) {
 namespace {
 
 TEST(XmlIarchiveRepairs, MalformedClosingTagAfterTheObjectIsIgnored) {
-  const std::string xml = sgtest::saveXml("v", math::Vector3(4, 5, 6));
+  const std::string xml = xmdtest::saveXml("v", math::Vector3(4, 5, 6));
   const std::string closing = "</boost_serialization>";
   const size_t at = xml.find(closing);
   ASSERT_NE(at, std::string::npos);
@@ -60,7 +60,7 @@ TEST(XmlIarchiveRepairs, MalformedClosingTagAfterTheObjectIsIgnored) {
                                  xml.substr(0, at) + "<x>"};
   for (const std::string& text : endings) {
     math::Vector3 v;
-    sgtest::loadXml(text, "v", v);
+    xmdtest::loadXml(text, "v", v);
     EXPECT_EQ(v, math::Vector3(4, 5, 6));
   }
 }
@@ -72,7 +72,7 @@ namespace {
 // The archive of a root node link whose first "m_parent" element (a null
 // pointer, class id -1) is replaced by parent.
 std::string withRootParent(const std::string& parent) {
-  std::string xml = sgtest::saveXml("root", sgtest::makeNode(1));
+  std::string xml = xmdtest::saveXml("root", xmdtest::makeNode(1));
   const std::string nullParent = "<m_parent class_id=\"-1\"></m_parent>";
   const size_t at = xml.find(nullParent);
   EXPECT_NE(at, std::string::npos);
@@ -91,7 +91,7 @@ TEST(XmlIarchiveRepairs, PointerWithACorruptClassIdIsAnUnregisteredClass) {
   for (const std::string& parent : parents) {
     lang::Ptr<sg::Node> root;
     try {
-      sgtest::loadXml(withRootParent(parent), "root", root);
+      xmdtest::loadXml(withRootParent(parent), "root", root);
       ADD_FAILURE() << "read " << parent;
     } catch (const boost::archive::archive_exception& e) {
       EXPECT_EQ(e.code, boost::archive::archive_exception::unregistered_class) << parent;
@@ -102,13 +102,13 @@ TEST(XmlIarchiveRepairs, PointerWithACorruptClassIdIsAnUnregisteredClass) {
 
 TEST(XmlIarchiveRepairs, NullAndNodePointersStillRead) {
   lang::Ptr<sg::Node> root;
-  sgtest::loadXml(withRootParent("<m_parent class_id=\"-1\"></m_parent>"), "root", root);
+  xmdtest::loadXml(withRootParent("<m_parent class_id=\"-1\"></m_parent>"), "root", root);
   ASSERT_TRUE(root);
   EXPECT_EQ(root->m_id, 1);
-  lang::Ptr<sg::Node> tree = sgtest::makeTree();
+  lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   lang::Ptr<sg::Node> back;
-  sgtest::loadXml(sgtest::saveXml("root", tree), "root", back);
-  EXPECT_EQ(sgtest::diffTrees(tree.get(), back.get()), "");
+  xmdtest::loadXml(xmdtest::saveXml("root", tree), "root", back);
+  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
 }
 
 }  // namespace

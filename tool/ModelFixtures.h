@@ -14,7 +14,7 @@
 #include "io/ByteArrayOutputStream.h"
 #include "io/ChunkInputStream.h"
 #include "io/ChunkOutputStream.h"
-#include "io/IoTestSupport.h"
+#include "testing/IoTestSupport.h"
 #include "testing/ChunkBuilder.h"
 #include "tool/ModelStreamProcessor.h"
 
@@ -131,7 +131,7 @@ inline RunResult process(const Bytes& bytes, ModelStreamProcessor* processor = n
 }
 
 // Processes bytes that must make the run end: the console lines printed up
-// to then, and what was thrown (iotest form, or "nothing thrown").
+// to then, and what was thrown (xmdtest form, or "nothing thrown").
 struct Failure {
   std::string console;
   std::string thrown;
@@ -140,7 +140,7 @@ inline Failure processFailing(const Bytes& bytes) {
   std::ostringstream console;
   ModelStreamProcessor processor(testStore(), console);
   Failure f;
-  f.thrown = iotest::thrown([&] {
+  f.thrown = xmdtest::thrown([&] {
     io::ByteArrayInputStream source(std::vector<unsigned char>(bytes.begin(), bytes.end()),
                                     "test.xmd");
     io::ByteArrayOutputStream sink(0);

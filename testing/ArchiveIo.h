@@ -10,9 +10,9 @@
 #include <boost/serialization/nvp.hpp>
 
 #include "sg/ArchiveText.h"
-#include "sg/testing/XmlTree.h"
+#include "testing/XmlTree.h"
 
-namespace sgtest {
+namespace xmdtest {
 
 // The archive text of `obj` written as the element `name`.
 template <class T>
@@ -40,4 +40,4 @@ inline std::string archiveText(const std::string& body) {
          body + "\n</boost_serialization>\n";
 }
 
-}  // namespace sgtest
+}  // namespace xmdtest

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace sgtest {
+namespace xmdtest {
 
 struct XmlElement {
   std::string name;
@@ -42,4 +42,4 @@ struct XmlElement {
 // Throws std::runtime_error on text it does not understand.
 XmlElement parseXml(const std::string& xml);
 
-}  // namespace sgtest
+}  // namespace xmdtest

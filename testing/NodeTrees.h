@@ -7,7 +7,7 @@
 #include "lang/Ptr.h"
 #include "sg/Node.h"
 
-namespace sgtest {
+namespace xmdtest {
 
 // A node with id `id` and transforms and cells derived from it.
 inline lang::Ptr<sg::Node> makeNode(int id) {
@@ -55,4 +55,4 @@ inline std::string diffTrees(const sg::Node* a, const sg::Node* b) {
   return diffTrees(a->m_next.get(), b->m_next.get());
 }
 
-}  // namespace sgtest
+}  // namespace xmdtest

@@ -16,7 +16,7 @@
 #include "lang/Format.h"
 #include "lang/String.h"
 
-namespace iotest {
+namespace xmdtest {
 
 inline std::string text(const lang::String& s) {
   std::string out;
@@ -74,4 +74,4 @@ inline std::vector<unsigned char> bytes(std::initializer_list<int> list) {
   return out;
 }
 
-}  // namespace iotest
+}  // namespace xmdtest
