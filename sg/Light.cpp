@@ -10,11 +10,7 @@
 
 namespace sg {
 
-lang::Ptr<Node> Light::clone() const {
-  lang::Ptr<Node> copy(new Light(*this));
-  cloneChildrenInto(*copy);
-  return copy;
-}
+lang::Ptr<Node> Light::cloneUnlinked() const { return lang::Ptr<Node>(new Light(*this)); }
 
 bool Light::operator==(const Light& o) const {
   return m_diffuse == o.m_diffuse && m_specular == o.m_specular && m_ambient == o.m_ambient &&

@@ -20,9 +20,6 @@ class Light : public Node {
   Light(const Light& other) = default;
   ~Light() override = default;
 
-  // A copy of this light holding clones of its children.
-  lang::Ptr<Node> clone() const override;
-
   bool operator==(const Light& o) const;  // the light fields only
 
   pix::Colorf m_diffuse;
@@ -48,6 +45,11 @@ class Light : public Node {
   // nodes it made (see sg/NodeLoadSession.h).
   template <class Archive>
   void serialize(Archive& ar, const unsigned int version);
+
+ protected:
+  // A fresh, unlinked light with this light's state: clone copies a light in
+  // a tree as a light. Throws std::bad_alloc.
+  lang::Ptr<Node> cloneUnlinked() const override;
 };
 
 }  // namespace sg

@@ -67,24 +67,34 @@ void Node::addChild(const lang::Ptr<Node>& child) {
 }
 
 lang::Ptr<Node> Node::clone() const {
-  lang::Ptr<Node> copy(new Node(*this));
-  cloneChildrenInto(*copy);
-  return copy;
+  lang::Ptr<Node> root = cloneUnlinked();
+  // Pairs of an original and its copy whose children are still to be copied.
+  // Each sibling list is copied in one loop and each level waits here, so
+  // neither a long list nor a deep tree recurses. Should a copy throw, `root`
+  // frees the part of the tree made so far.
+  std::vector<std::pair<const Node*, Node*>> pending;
+  if (m_child) pending.emplace_back(this, root.get());
+  while (!pending.empty()) {
+    const Node* original = pending.back().first;
+    Node* copy = pending.back().second;
+    pending.pop_back();
+    Node* last = nullptr;
+    for (const Node* c = original->m_child.get(); c; c = c->m_next.get()) {
+      lang::Ptr<Node> cc = c->cloneUnlinked();
+      cc->m_parent = copy;
+      cc->m_previous = last;
+      if (last)
+        last->m_next = cc;
+      else
+        copy->m_child = cc;
+      last = cc.get();
+      if (c->m_child) pending.emplace_back(c, last);
+    }
+  }
+  return root;
 }
 
-void Node::cloneChildrenInto(Node& copy) const {
-  Node* last = nullptr;
-  for (Node* c = m_child.get(); c; c = c->m_next.get()) {
-    lang::Ptr<Node> cc = c->clone();
-    cc->m_parent = &copy;
-    cc->m_previous = last;
-    if (last)
-      last->m_next = cc;
-    else
-      copy.m_child = cc;
-    last = cc.get();
-  }
-}
+lang::Ptr<Node> Node::cloneUnlinked() const { return lang::Ptr<Node>(new Node(*this)); }
 
 bool Node::hasRenderData() const { return false; }
 bool Node::hasCollisionData() const { return false; }

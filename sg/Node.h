@@ -57,8 +57,15 @@ class Node : public anim::Animatable {
   // tracks, the hints and referenceLength.
   Node(const Node& other);
   Node& operator=(const Node&) = delete;
-  // Releases the child and next sibling. Long sibling lists and deep trees
-  // are released without deep recursion.
+
+  // "Slot N" is a virtual function's place in the vtable (declaration order;
+  // Slot 0 is the destructor). The order is part of the node's binary
+  // interface: code compiled against an earlier Node.h calls through those
+  // places, so a virtual function is never moved or removed, and a new one
+  // goes after the last.
+
+  // Slot 0: releases the child and next sibling. Long sibling lists and deep
+  // trees are released without deep recursion.
   ~Node() override;
 
   // Slot 1: blend with this node as the only source, weight 1.
@@ -66,8 +73,10 @@ class Node : public anim::Animatable {
   // Slot 2: sets the translation and the 3x3 block of m_localTransform from
   // `count` weighted sources (null entries allowed; see NodeBlend.cpp).
   virtual void blend(Node* const* sources, const float* times, const float* weights, int count);
-  // Slot 3: a copy of this node (copy constructor) holding clones of this
-  // node's children, in the same order. Throws std::bad_alloc.
+  // Slot 3: a deep copy: cloneUnlinked of this node holding, in the same
+  // order, cloneUnlinked copies of this node's descendants, linked as the
+  // originals are. Any depth and any number of siblings are copied without
+  // deep recursion. Throws std::bad_alloc, and then frees what it made.
   virtual lang::Ptr<Node> clone() const;
   // Slots 4 to 9: extension points of derived nodes; the base node has no
   // render data, no collision data, nothing to update, a zero bounding
@@ -113,8 +122,11 @@ class Node : public anim::Animatable {
   float referenceLength = -1.0f;
 
  protected:
-  // Attaches clones of this node's children, in order, under `copy`.
-  void cloneChildrenInto(Node& copy) const;
+  // Slot 13: this node alone, as clone copies each node of a tree: a new node
+  // of this node's class made by its copy constructor (fresh and unlinked).
+  // A derived class with state of its own overrides this, not clone.
+  // Throws std::bad_alloc.
+  virtual lang::Ptr<Node> cloneUnlinked() const;
 };
 
 // Archive forms, defined in sg/NodeArchive.cpp for the XML archives.

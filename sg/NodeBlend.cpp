@@ -33,61 +33,70 @@ math::Quaternion sourceRotation(const Node& s, float time, std::uint32_t& hint) 
   return math::quaternionOfBlock(block);
 }
 
-}  // namespace
+// The sources of one blend: `count` entries of each array.
+struct BlendSources {
+  Node* const* nodes;
+  const float* times;
+  const float* weights;
+  int count;
+};
 
-void Node::animate(float time) {
-  Node* self = this;
-  const float one = 1.0f;
-  blend(&self, &time, &one, 1);
-}
-
-void Node::blend(Node* const* sources, const float* times, const float* weights, int count) {
-  if (count < 0) count = 0;
-  transformHints.resize(static_cast<std::size_t>(count));
-
-  float t[3] = {0.0f, 0.0f, 0.0f};
-  for (int i = 0; i < count; ++i) {
-    const Node* s = sources[i];
+// The weighted sum of the sources' translations, each scaled by its
+// reference-length ratio to `ownReferenceLength`; updates translation hints.
+void sumTranslations(const BlendSources& in, float ownReferenceLength,
+                     Node::TransformHintVector& hints, float out[3]) {
+  for (int c = 0; c < 3; ++c) out[c] = 0.0f;
+  for (int i = 0; i < in.count; ++i) {
+    const Node* s = in.nodes[i];
     if (!s) continue;
-    float w = weights[i];
-    float ratio = translationRatio(referenceLength, s->referenceLength);
+    float w = in.weights[i];
+    float ratio = translationRatio(ownReferenceLength, s->referenceLength);
     float st[3];
     if (s->translationTrack) {
-      TransformHint& h = transformHints[i];
-      h.translation = s->translationTrack->evaluate(times[i], st, 3, h.translation);
+      Node::TransformHint& h = hints[static_cast<std::size_t>(i)];
+      h.translation = s->translationTrack->evaluate(in.times[i], st, 3, h.translation);
     } else {
       for (int c = 0; c < 3; ++c) st[c] = s->m_localTransform.m[c][3];
     }
-    for (int c = 0; c < 3; ++c) t[c] = t[c] + st[c] * w * ratio;
+    for (int c = 0; c < 3; ++c) out[c] = out[c] + st[c] * w * ratio;
   }
-  for (int c = 0; c < 3; ++c) m_localTransform.m[c][3] = t[c];
-  m_localTransform.m[3][3] = 1.0f;
-  m_flags |= kTransformAnimatedFlag;
+}
 
-  float scale[3] = {0.0f, 0.0f, 0.0f};
+// The weighted sum of the sources' scales (a source without a scale track
+// adds its weight); updates scale hints. Returns whether any source had a
+// scale track: only then does the sum apply.
+bool sumScales(const BlendSources& in, Node::TransformHintVector& hints, float out[3]) {
+  for (int c = 0; c < 3; ++c) out[c] = 0.0f;
   bool scaled = false;
-  for (int i = 0; i < count; ++i) {
-    const Node* s = sources[i];
+  for (int i = 0; i < in.count; ++i) {
+    const Node* s = in.nodes[i];
     if (!s) continue;
-    float w = weights[i];
+    float w = in.weights[i];
     if (s->scaleTrack) {
       float sc[3];
-      TransformHint& h = transformHints[i];
-      h.scale = s->scaleTrack->evaluate(times[i], sc, 3, h.scale);
-      for (int c = 0; c < 3; ++c) scale[c] = scale[c] + sc[c] * w;
+      Node::TransformHint& h = hints[static_cast<std::size_t>(i)];
+      h.scale = s->scaleTrack->evaluate(in.times[i], sc, 3, h.scale);
+      for (int c = 0; c < 3; ++c) out[c] = out[c] + sc[c] * w;
       scaled = true;
     } else {
-      for (int c = 0; c < 3; ++c) scale[c] = scale[c] + w;
+      for (int c = 0; c < 3; ++c) out[c] = out[c] + w;
     }
   }
+  return scaled;
+}
 
+// The sources' rotations accumulated by slerp, each taking the share
+// w / (weight so far); the identity when no weight accumulates. Updates
+// rotation hints.
+math::Quaternion accumulateRotations(const BlendSources& in, Node::TransformHintVector& hints) {
   math::Quaternion q;  // identity
   float accumulated = 0.0f;
-  for (int i = 0; i < count; ++i) {
-    const Node* s = sources[i];
+  for (int i = 0; i < in.count; ++i) {
+    const Node* s = in.nodes[i];
     if (!s) continue;
-    math::Quaternion qi = sourceRotation(*s, times[i], transformHints[i].rotation);
-    float w = weights[i];
+    math::Quaternion qi =
+        sourceRotation(*s, in.times[i], hints[static_cast<std::size_t>(i)].rotation);
+    float w = in.weights[i];
     if (accumulated >= math::kSmallestNormal) {
       if (q.dot(qi) < 0.0f) qi = math::Quaternion{-qi.x, -qi.y, -qi.z, -qi.w};
       accumulated = accumulated + w;
@@ -97,8 +106,31 @@ void Node::blend(Node* const* sources, const float* times, const float* weights,
       accumulated = w;
     }
   }
+  return q;
+}
 
-  math::setRotationBlock(m_localTransform, q);
+}  // namespace
+
+void Node::animate(float time) {
+  Node* self = this;
+  const float one = 1.0f;
+  blend(&self, &time, &one, 1);
+}
+
+void Node::blend(Node* const* sources, const float* times, const float* weights, int count) {
+  const BlendSources in{sources, times, weights, count < 0 ? 0 : count};
+  transformHints.resize(static_cast<std::size_t>(in.count));
+
+  // The translation is in place before the rotations are read; they read
+  // only the 3x3 blocks, this node's own included when it is a source.
+  float t[3];
+  sumTranslations(in, referenceLength, transformHints, t);
+  for (int c = 0; c < 3; ++c) m_localTransform.m[c][3] = t[c];
+  m_localTransform.m[3][3] = 1.0f;
+
+  float scale[3];
+  bool scaled = sumScales(in, transformHints, scale);
+  math::setRotationBlock(m_localTransform, accumulateRotations(in, transformHints));
   if (scaled) {
     for (int r = 0; r < 3; ++r)
       for (int c = 0; c < 3; ++c) m_localTransform.m[r][c] *= scale[c];

@@ -1,5 +1,5 @@
-// Node animation: blend and animate, the rotation arithmetic under them, the
-// linear key track, clone and the node's other behaviour slots.
+// Node animation: blend and animate, the rotation arithmetic under them and
+// the linear key track.
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -8,7 +8,6 @@
 
 #include "anim/LinearKeyTrack.h"
 #include "math/Quaternion.h"
-#include "sg/Light.h"
 #include "sg/Node.h"
 
 namespace {
@@ -269,86 +268,6 @@ TEST(LinearKeyTrack, QuaternionKeysStayUnitAlongTheShorterArc) {
   anim::LinearKeyTrack empty;
   empty.evaluate(0, q, 4, 5);
   EXPECT_EQ(q[3], 1.0f);
-}
-
-TEST(NodeClone, CopiesTheTreeSharingTracks) {
-  lang::Ptr<sg::Node> root(new sg::Node), a(new sg::Node), b(new sg::Node), c(new sg::Node);
-  root->m_id = 1;
-  a->m_id = 2;
-  b->m_id = 3;
-  c->m_id = 4;
-  root->addChild(a);
-  root->addChild(b);
-  a->addChild(c);
-  lang::Ptr<anim::Track> track(new anim::LinearKeyTrack);
-  a->translationTrack = track;
-  a->referenceLength = 2.5f;
-  a->m_localTransform.m[0][3] = 9;
-
-  lang::Ptr<sg::Node> copy = root->clone();
-  EXPECT_EQ(copy->refCount(), 1u);
-  EXPECT_EQ(copy->m_parent, nullptr);
-  sg::Node* ca = copy->m_child.get();
-  ASSERT_NE(ca, nullptr);
-  EXPECT_NE(ca, a.get());
-  EXPECT_EQ(ca->m_id, 2);
-  EXPECT_EQ(ca->m_parent, copy.get());
-  EXPECT_EQ(ca->translationTrack.get(), track.get());
-  EXPECT_EQ(ca->referenceLength, 2.5f);
-  EXPECT_EQ(ca->m_localTransform.m[0][3], 9.0f);
-  sg::Node* cb = ca->m_next.get();
-  ASSERT_NE(cb, nullptr);
-  EXPECT_EQ(cb->m_id, 3);
-  EXPECT_EQ(cb->m_previous, ca);
-  EXPECT_EQ(cb->m_parent, copy.get());
-  EXPECT_EQ(cb->m_next.get(), nullptr);
-  ASSERT_NE(ca->m_child.get(), nullptr);
-  EXPECT_EQ(ca->m_child->m_id, 4);
-  EXPECT_EQ(ca->m_child->m_parent, ca);
-  // The original is untouched.
-  EXPECT_EQ(a->m_parent, root.get());
-  EXPECT_EQ(root->m_child.get(), a.get());
-  EXPECT_EQ(a->refCount(), 2u);  // `a` and the root's link
-}
-
-TEST(NodeClone, ALightClonesAsALight) {
-  lang::Ptr<sg::Light> light(new sg::Light);
-  light->m_intensity = 3;
-  light->addChild(lang::Ptr<sg::Node>(new sg::Node));
-  lang::Ptr<sg::Node> copy = light->clone();
-  const auto* l = dynamic_cast<const sg::Light*>(copy.get());
-  ASSERT_NE(l, nullptr);
-  EXPECT_EQ(l->m_intensity, 3.0f);
-  ASSERT_TRUE(l->m_child);
-  EXPECT_EQ(l->m_child->m_parent, copy.get());
-}
-
-TEST(NodeSlots, BaseNodeDefaults) {
-  sg::Node n;
-  EXPECT_FALSE(n.hasRenderData());
-  EXPECT_FALSE(n.hasCollisionData());
-  n.update();
-  EXPECT_EQ(n.getBoundingRadius(), 0.0f);
-  EXPECT_EQ(n.getObjectCount(), 0);
-  std::uint32_t range[2] = {7, 8};
-  n.getCellRange(range);
-  EXPECT_EQ(range[0], 0u);
-  EXPECT_EQ(range[1], 0u);
-  EXPECT_EQ(n.referenceLength, -1.0f);
-  EXPECT_TRUE(n.transformHints.empty());
-}
-
-TEST(NodeLifetime, LongSiblingListIsFreedWithoutDeepRecursion) {
-  lang::Ptr<sg::Node> root(new sg::Node);
-  sg::Node* last = root.get();
-  for (int i = 0; i < 300000; ++i) {
-    lang::Ptr<sg::Node> n(new sg::Node);
-    n->m_previous = last;
-    last->m_next = n;
-    last = n.get();
-  }
-  root.reset();  // would overflow the stack if each node freed the next
-  SUCCEED();
 }
 
 }  // namespace
