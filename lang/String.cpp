@@ -61,6 +61,16 @@ String& String::operator=(const String& s) {
   return *this;
 }
 
+String::String(String&& s) noexcept { moveFrom(s); }
+
+String& String::operator=(String&& s) noexcept {
+  if (this != &s) {
+    giveUp();
+    moveFrom(s);
+  }
+  return *this;
+}
+
 String::~String() { giveUp(); }
 
 bool String::operator==(const String& other) const {
@@ -116,6 +126,22 @@ void String::copyFrom(const String& s) {
     m_data = s.m_data;
   }
 }
+
+void String::moveFrom(String& s) noexcept {
+  // Placing a text of at most kMaxInObjectLength units allocates nothing,
+  // so neither place() below can throw.
+  Header* h = s.header();
+  if (h->inObject) {
+    place(h->length);
+    std::memcpy(m_data, s.m_data, h->length * sizeof(char16_t));
+    finish(h->length);
+  } else {
+    m_data = s.m_data;
+    s.place(0);
+  }
+  s.finish(0);
+}
+
 void String::giveUp() {
   Header* h = header();
   if (h->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1 && !h->inObject) {

@@ -8,7 +8,8 @@
 // heap block whose capacity is length + 1 rounded up to a multiple of 32
 // units. Copies share a heap block through an atomic reference count (the
 // last holder frees it); an in-object block is never shared, a copy gets its
-// own. A filled block never changes: every operation that yields new text
+// own. Moving hands a heap block over without touching its count. A filled
+// block never changes: every operation that yields new text
 // builds a new block.
 //
 // Threading: distinct String objects may be used from different threads even
@@ -43,6 +44,13 @@ class String {
   // Does nothing when both already use the same block; otherwise gives up
   // the old block and shares or copies as the copy constructor does.
   String& operator=(const String& s);
+  // Takes over the heap block of s without touching its count, or copies the
+  // units of an in-object block; s becomes the empty string. Never throws.
+  String(String&& s) noexcept;
+  // Gives up the old block, then takes over s's as the move constructor
+  // does; s becomes the empty string. Moving a string onto itself leaves it
+  // as it is. Never throws.
+  String& operator=(String&& s) noexcept;
   ~String();
 
   // The number of code units, terminator not counted.
@@ -98,6 +106,9 @@ class String {
   char16_t* place(std::uint32_t n);
   void finish(std::uint32_t n);
   void copyFrom(const String& s);
+  // Takes s's block (see the move constructor) and leaves s empty; this
+  // object holds no block yet.
+  void moveFrom(String& s) noexcept;
   void giveUp();
 
   char16_t* m_data;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace lang {
 namespace {
@@ -82,6 +83,63 @@ TEST(String, AssigningBetweenPlacementsKeepsCountsRight) {
   EXPECT_EQ(heap.shareCount(), 2u);
   EXPECT_TRUE(other.isInObject());
   EXPECT_EQ(other, "x");
+}
+
+TEST(String, MovingHandsTheBlockOverAndLeavesTheSourceEmpty) {
+  // Around the in-object limit and well beyond it.
+  for (int length : {0, 1, 28, 29, 100}) {
+    const std::u16string text = units(length);
+    String source(text.c_str());
+    const String witness(source);  // a second holder of a heap block
+    const char16_t* block = source.c_str();
+    const std::uint32_t count = source.shareCount();
+
+    String moved(std::move(source));
+    EXPECT_EQ(std::u16string(moved.c_str()), text) << length;
+    EXPECT_EQ(moved.isInObject(), length <= String::kMaxInObjectLength) << length;
+    if (!moved.isInObject()) {
+      EXPECT_EQ(moved.c_str(), block) << length;  // the same block, no copy
+      EXPECT_EQ(moved.shareCount(), count) << length;
+    }
+    EXPECT_EQ(source, "") << length;  // a moved-from string is empty
+    EXPECT_TRUE(source.isInObject()) << length;
+    EXPECT_EQ(witness, moved) << length;
+
+    // Move-assigning into an empty, an in-object and a heap string.
+    for (const char* before : {"", "abc", "a text well beyond the in-object limit of units"}) {
+      String target(before);
+      String from(moved);
+      const std::uint32_t shares = moved.shareCount();
+      target = std::move(from);
+      EXPECT_EQ(std::u16string(target.c_str()), text) << length << " over " << before;
+      EXPECT_EQ(from, "") << length << " over " << before;
+      EXPECT_EQ(moved.shareCount(), shares) << length << " over " << before;
+    }
+    // `source` is usable again after the move.
+    source = String("again");
+    EXPECT_EQ(source, "again");
+  }
+}
+
+TEST(String, MoveAssignmentKeepsCountsRight) {
+  const std::u16string text = units(40);
+  String a(text.c_str());
+  String b(a);
+  String c(a);
+  EXPECT_EQ(a.shareCount(), 3u);
+  b = std::move(c);  // two holders of one block: one share goes
+  EXPECT_EQ(a.shareCount(), 2u);
+  EXPECT_EQ(c, "");
+  String& alias = b;
+  b = std::move(alias);  // onto itself: unchanged
+  EXPECT_EQ(std::u16string(b.c_str()), text);
+  EXPECT_EQ(a.shareCount(), 2u);
+  b = String("x");  // the moved-in in-object text; b's share goes
+  EXPECT_EQ(a.shareCount(), 1u);
+  EXPECT_EQ(b, "x");
+  a = std::move(b);  // the last holder of the heap block frees it (ASan checks)
+  EXPECT_EQ(a, "x");
+  EXPECT_TRUE(a.isInObject());
 }
 
 TEST(String, ByteConstructorWidensEachByte) {
