@@ -1,57 +1,37 @@
 // mem::allocator<T>: the standard-library allocator of the scene graph's
 // standard vectors (animation keys, memory-fit lists).
 //
-// Memory comes from the standard allocator. The allocator carries a memory
-// context (null in every allocator the system makes) and reports each
-// allocation, after it succeeded, and each release, before it happens, with its
-// byte count and context to mem::notifyAllocated / mem::notifyReleased, which
-// do nothing in this system. Allocators compare equal when their contexts do.
+// It is util::Allocator under the scene graph's name: the same memory (the
+// standard allocator), the same memory context (null in every allocator the
+// system makes) and the same notification (util/Allocator.h). A class of its
+// own rather than an alias, so that a vector using it stays in namespace mem
+// for argument-dependent lookup, which finds the vector's archive form in
+// mem/VectorArchive.h. Allocators compare equal when their contexts do.
 #pragma once
 
-#include <cstddef>
 #include <memory>
+#include <type_traits>
+
+#include "util/Allocator.h"
 
 namespace mem {
 
-// Hooks for a memory accounting layer; they do nothing here.
-inline void notifyAllocated(void* /*context*/, std::size_t /*bytes*/) {}
-inline void notifyReleased(void* /*context*/, std::size_t /*bytes*/) {}
-
 template <class T>
-class allocator {
+class allocator : public util::Allocator<T> {
  public:
-  using value_type = T;
-
+  // A null context.
   allocator() noexcept = default;
-  explicit allocator(void* context) noexcept : m_context(context) {}
+  // The given context.
+  explicit allocator(void* context) noexcept : util::Allocator<T>(context) {}
+  // The context of `other`, for another element type.
   template <class U>
-  allocator(const allocator<U>& other) noexcept : m_context(other.context()) {}
-
-  // Returns storage for n objects; throws std::bad_alloc (or std::length_error
-  // for a count too large to represent) like the standard allocator.
-  T* allocate(std::size_t n) {
-    T* p = std::allocator<T>().allocate(n);
-    notifyAllocated(m_context, n * sizeof(T));
-    return p;
-  }
-  void deallocate(T* p, std::size_t n) noexcept {
-    notifyReleased(m_context, n * sizeof(T));
-    std::allocator<T>().deallocate(p, n);
-  }
-
-  void* context() const noexcept { return m_context; }
-
-  template <class U>
-  bool operator==(const allocator<U>& o) const noexcept {
-    return m_context == o.context();
-  }
-  template <class U>
-  bool operator!=(const allocator<U>& o) const noexcept {
-    return m_context != o.context();
-  }
-
- private:
-  void* m_context = nullptr;
+  allocator(const allocator<U>& other) noexcept : util::Allocator<T>(other.context()) {}
 };
+
+// A container that rebinds the allocator (a node-based one, or a vector's
+// debug proxies) gets a mem::allocator again, not the base.
+static_assert(
+    std::is_same<std::allocator_traits<allocator<int>>::rebind_alloc<char>, allocator<char>>::value,
+    "rebinding keeps the scene graph's allocator");
 
 }  // namespace mem
