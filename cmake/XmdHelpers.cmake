@@ -1,5 +1,6 @@
 # xmd_add_test(NAME <exe> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest executable per layer; ctest lists every test case of it.
+# A GoogleTest executable (linked with gtest_main); ctest lists each of its
+# test cases, found when the tests run, each with a 300 s timeout.
 function(xmd_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   if(NOT XMDOPT_BUILD_TESTS)
@@ -26,10 +27,15 @@ endfunction()
 
 # Target names, lowest layer first (each defined in its folder's CMakeLists.txt):
 #   xmd_platform  platform/   stand-ins for the operating-system calls
-#   xmd_lang      lang/       strings, encodings, formats, exceptions, objects (+ util/Vector.h, util/Allocator.h)
+#   xmd_lang      lang/       strings, encodings, formats, exceptions (the io
+#                             exception classes too), objects; util/Vector.h
+#                             and util/Allocator.h are headers that come with it
 #   xmd_io        io/         stream family, data streams, chunk streams
 #   xmd_fs        io/fs/      paths, file systems
 #   xmd_util      util/       directory traversals
 #   xmd_sg        sg/ (with math/, pix/, anim/, sgu/, mem/)  scene graph, archive forms, blending
-#   xmd_tool      tool/       model processing; the xmdopt executable
-# Test executables: lang_test, io_test, fs_test, util_test, sg_test, tool_test.
+#   xmd_tool      tool/       model processing and the batch driver; the xmdopt executable
+#   xmd_testing   testing/    shared test helpers (namespace xmdtest)
+# Test executables: platform_test, lang_test (with util's containers), io_test,
+# fs_test, util_test, sg_test, sg_registration_test, tool_test; fuzz/ adds the
+# replay of its corpora and the root the layer check (scripts/check_layers.sh).
