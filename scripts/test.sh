@@ -7,11 +7,23 @@
 #   3. a short fuzz run of every fuzz target (scripts/fuzz.sh), by default 45 s
 #      each (XMDOPT_FUZZ_SECONDS=0 leaves it out).
 # Exits non-zero at the first failure.
+#
+#   bash scripts/test.sh           the whole suite (what CI runs)
+#   bash scripts/test.sh --quick   step 1 only, for the edit-test loop
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
+quick=false
+case "${1:-}" in
+  "") ;;
+  --quick) quick=true ;;
+  *)
+    echo "usage: bash scripts/test.sh [--quick]" >&2
+    exit 2
+    ;;
+esac
 fuzz_seconds=${XMDOPT_FUZZ_SECONDS:-45}
-if [ "$fuzz_seconds" -gt 0 ]; then bash scripts/deps.sh --fuzz; else bash scripts/deps.sh; fi
+if $quick || [ "$fuzz_seconds" -le 0 ]; then bash scripts/deps.sh; else bash scripts/deps.sh --fuzz; fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 echo "== normal build"
@@ -20,6 +32,10 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== normal build and tests: ${SECONDS}s so far"
+if $quick; then
+  echo "== quick run passed in ${SECONDS}s (sanitizer build and fuzzing left out)"
+  exit 0
+fi
 echo "== sanitizer build (ASan, UBSan, LSan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXMDOPT_SANITIZE=ON \
   -DXMDOPT_BUILD_BENCH=OFF >/dev/null
