@@ -45,7 +45,7 @@ struct BlendSources {
 // reference-length ratio to `ownReferenceLength`; updates translation hints.
 void sumTranslations(const BlendSources& in, float ownReferenceLength,
                      Node::TransformHintVector& hints, float out[3]) {
-  for (int c = 0; c < 3; ++c) out[c] = 0.0f;
+  float sum[3] = {0.0f, 0.0f, 0.0f};  // local: no store can alias it
   for (int i = 0; i < in.count; ++i) {
     const Node* s = in.nodes[i];
     if (!s) continue;
@@ -58,15 +58,16 @@ void sumTranslations(const BlendSources& in, float ownReferenceLength,
     } else {
       for (int c = 0; c < 3; ++c) st[c] = s->m_localTransform.m[c][3];
     }
-    for (int c = 0; c < 3; ++c) out[c] = out[c] + st[c] * w * ratio;
+    for (int c = 0; c < 3; ++c) sum[c] = sum[c] + st[c] * w * ratio;
   }
+  for (int c = 0; c < 3; ++c) out[c] = sum[c];
 }
 
 // The weighted sum of the sources' scales (a source without a scale track
 // adds its weight); updates scale hints. Returns whether any source had a
 // scale track: only then does the sum apply.
 bool sumScales(const BlendSources& in, Node::TransformHintVector& hints, float out[3]) {
-  for (int c = 0; c < 3; ++c) out[c] = 0.0f;
+  float sum[3] = {0.0f, 0.0f, 0.0f};
   bool scaled = false;
   for (int i = 0; i < in.count; ++i) {
     const Node* s = in.nodes[i];
@@ -76,12 +77,13 @@ bool sumScales(const BlendSources& in, Node::TransformHintVector& hints, float o
       float sc[3];
       Node::TransformHint& h = hints[static_cast<std::size_t>(i)];
       h.scale = s->scaleTrack->evaluate(in.times[i], sc, 3, h.scale);
-      for (int c = 0; c < 3; ++c) out[c] = out[c] + sc[c] * w;
+      for (int c = 0; c < 3; ++c) sum[c] = sum[c] + sc[c] * w;
       scaled = true;
     } else {
-      for (int c = 0; c < 3; ++c) out[c] = out[c] + w;
+      for (int c = 0; c < 3; ++c) sum[c] = sum[c] + w;
     }
   }
+  for (int c = 0; c < 3; ++c) out[c] = sum[c];
   return scaled;
 }
 
@@ -121,13 +123,15 @@ void Node::blend(Node* const* sources, const float* times, const float* weights,
   const BlendSources in{sources, times, weights, count < 0 ? 0 : count};
   transformHints.resize(static_cast<std::size_t>(in.count));
 
-  // The translation is in place before the rotations are read; they read
-  // only the 3x3 blocks, this node's own included when it is a source.
+  // Pass 1, translation. It is written before the rotation pass reads the
+  // sources, which may include this node: that pass reads 3x3 blocks only.
   float t[3];
   sumTranslations(in, referenceLength, transformHints, t);
   for (int c = 0; c < 3; ++c) m_localTransform.m[c][3] = t[c];
   m_localTransform.m[3][3] = 1.0f;
 
+  // Pass 2, scale; pass 3, rotation; the block is the rotation with each
+  // column scaled when a source had a scale track.
   float scale[3];
   bool scaled = sumScales(in, transformHints, scale);
   math::setRotationBlock(m_localTransform, accumulateRotations(in, transformHints));
