@@ -33,3 +33,6 @@ endfunction()
 #   xmd_sg        sg/ (with math/, pix/, anim/, sgu/, mem/)  scene graph, archive forms, blending
 #   xmd_tool      tool/       model processing; the xmdopt executable
 # Test executables: lang_test, io_test, fs_test, util_test, sg_test, tool_test.
+# Installed (cmake/XmdInstall.cmake), the libraries are xmdopt::platform,
+# xmdopt::lang, xmdopt::io, xmdopt::fs, xmdopt::util and xmdopt::sg (xmd_sg with
+# its registrations linked whole); xmd_tool is not installed.

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(build-essential cmake libboost-dev libboost-serialization-dev
           libgtest-dev libgmock-dev libbenchmark-dev libmeshoptimizer-dev
-          strace)
+          strace groff-base)
 if [ "${1:-}" = "--fuzz" ]; then
   shift
   packages+=(clang-14 libclang-rt-14-dev)
