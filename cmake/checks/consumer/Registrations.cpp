@@ -12,6 +12,12 @@
 #include <xmdopt/sg/Node.h>
 #include <xmdopt/sg/Scene.h>
 
+// The targets carry the definitions the library was built with: every
+// translation unit that instantiates the archive templates must agree.
+#ifndef BOOST_DISABLE_ASSERTS
+#error "xmdopt::sg did not bring BOOST_DISABLE_ASSERTS"
+#endif
+
 namespace {
 
 template <class T>
