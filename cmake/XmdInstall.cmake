@@ -10,7 +10,7 @@
 # Headers are found by globbing each layer's folder, so a header added to a
 # layer is installed without touching this file; test helpers (*_test.h,
 # *TestSupport.h, *Fixtures.h and the testing/ folders) are left out. The
-# consumer test (cmake/consumer_check/) compiles every installed header
+# consumer check (cmake/checks/consumer/) compiles every installed header
 # against the installed tree, so a header that includes one not installed
 # fails the suite.
 #

@@ -10,6 +10,17 @@ if(NOT status EQUAL 0 OR NOT warnings STREQUAL "")
   message(FATAL_ERROR "groff -man -ww on ${MAN_PAGE} (${status}):\n${warnings}")
 endif()
 
+# And through man(1) as a reader would open it, where man-db is installed.
+find_program(MAN_COMMAND man)
+if(MAN_COMMAND)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env MANPAGER=cat MANWIDTH=80
+      ${MAN_COMMAND} --warnings=all -l ${MAN_PAGE}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE warnings)
+  if(NOT status EQUAL 0 OR NOT warnings STREQUAL "" OR NOT out MATCHES "XMDOPT")
+    message(FATAL_ERROR "man --warnings=all -l ${MAN_PAGE} (${status}):\n${warnings}")
+  endif()
+endif()
+
 # Plain text: no overstriking, no hyphenation, lines long enough that no
 # option is split, runs of blanks as one.
 xmd_run(text groff -man -Tascii -P-cbou -rHY=0 -rLL=250n ${MAN_PAGE})
