@@ -39,3 +39,6 @@ endfunction()
 # Test executables: platform_test, lang_test (with util's containers), io_test,
 # fs_test, util_test, sg_test, sg_registration_test, tool_test; fuzz/ adds the
 # replay of its corpora and the root the layer check (scripts/check_layers.sh).
+# Installed (cmake/XmdInstall.cmake), the libraries are xmdopt::platform,
+# xmdopt::lang, xmdopt::io, xmdopt::fs, xmdopt::util and xmdopt::sg (xmd_sg with
+# its registrations linked whole); xmd_tool is not installed.

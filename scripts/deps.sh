@@ -5,9 +5,11 @@
 #           sanitizer runtimes)
 set -euo pipefail
 
+# groff-base renders the manual page in its test; dpkg-dev (dpkg-shlibdeps)
+# and file let CPack work out the tool package's run-time dependencies.
 packages=(build-essential cmake libboost-dev libboost-serialization-dev
           libgtest-dev libgmock-dev libbenchmark-dev libmeshoptimizer-dev
-          strace)
+          strace groff-base dpkg-dev file)
 if [ "${1:-}" = "--fuzz" ]; then
   shift
   packages+=(clang-14 libclang-rt-14-dev)
