@@ -17,11 +17,11 @@ namespace tool {
 
 // The exit statuses of a run.
 enum ExitStatus {
-  kExitDone = 0,       // every file processed (a rejected model's file kept)
-  kExitFailed = 1,     // a failure ended the run, a replacement failed, or
-                       // (with --keep-going) a file failed
-  kExitUsage = 2,      // the command line was wrong; nothing was touched
-  kExitRejected = 3,   // --check: a model would be rejected
+  kExitDone = 0,         // every file processed (a rejected model's file kept)
+  kExitFailed = 1,       // a failure ended the run, a replacement failed, or
+                         // (with --keep-going) a file failed
+  kExitUsage = 2,        // the command line was wrong; nothing was touched
+  kExitRejected = 3,     // --check: a model would be rejected
   kExitInterrupt = 130,  // SIGINT: 128 + its number
   kExitTerminate = 143,  // SIGTERM
 };
@@ -40,13 +40,13 @@ class UsageError : public std::runtime_error {
 struct CommandLine {
   bool help = false;
   bool version = false;
-  bool check = false;          // -n: read, check, weld; write nothing
-  bool keepGoing = false;      // -k: a failing file does not end the run
-  bool quiet = false;          // -q: only ERROR lines on stdout
-  bool nullSeparated = false;  // -0: the --files-from list is NUL-separated
-  unsigned jobs = 0;           // -j: worker count; 0 = one per core
-  std::string report;          // --report: JSON Lines file, or empty
-  std::string filesFrom;       // --files-from: list file, "-" for stdin, or empty
+  bool check = false;              // -n: read, check, weld; write nothing
+  bool keepGoing = false;          // -k: a failing file does not end the run
+  bool quiet = false;              // -q: only ERROR lines on stdout
+  bool nullSeparated = false;      // -0: the --files-from list is NUL-separated
+  unsigned jobs = 0;               // -j: worker count; 0 = one per core
+  std::string report;              // --report: JSON Lines file, or empty
+  std::string filesFrom;           // --files-from: list file, "-" for stdin, or empty
   std::vector<std::string> paths;  // in the order given
 };
 

@@ -82,8 +82,8 @@ TEST(CommandLine, UsageErrorsNameTheArgument) {
       parse(c.args);
       ADD_FAILURE() << joined << " was accepted";
     } catch (const tool::UsageError& e) {
-      EXPECT_NE(std::string::npos, std::string(e.what()).find(c.named)) << joined << ": "
-                                                                          << e.what();
+      EXPECT_NE(std::string::npos, std::string(e.what()).find(c.named))
+          << joined << ": " << e.what();
     }
   }
 }
