@@ -1,19 +1,13 @@
 #include "tool/Driver.h"
 
-#include <unistd.h>
-
 #include <exception>
-#include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include <boost/make_shared.hpp>
-
-#include "io/fs/FilesFileSystem.h"
 #include "io/fs/Path.h"
 #include "lang/TextConversion.h"
 #include "lang/Throwable.h"
+#include "tool/Batch.h"
 #include "tool/SplitPath.h"
 #include "util/CollectFilesByExtensionTraversal.h"
 
@@ -41,121 +35,51 @@ std::string rootOf(const std::string& dir) {
   return root;
 }
 
-std::string currentDirectory() {
-  std::vector<char> buffer(4096);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (buffer.size() > (1u << 20)) throw std::runtime_error("Cannot read the current directory.");
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
-
-// The directories in which a result has taken its source's name since they
-// were last flushed. Flushing a directory once for many files saves a disk
-// round trip per file; until then a crash can only bring back a source's
-// old contents, never a partial file.
-class PendingDirectories {
- public:
-  PendingDirectories(io::fs::BaseFileSystem& fs, const std::string& root, std::ostream& err)
-      : m_fs(fs), m_root(root), m_err(err) {}
-
-  // Notes the directory of relativePath; flushes when many are pending.
-  // false when a flush failed (reported on err).
-  bool add(const std::string& relativePath) {
-    const io::fs::Path path(relativePath);
-    const std::size_t slash = path.rfind('/');
-    m_dirs.insert(slash == std::string::npos ? std::string()
-                                             : path.substr(0, slash == 0 ? 1 : slash));
-    return m_dirs.size() < kMaxPending || flush();
-  }
-  // Flushes every pending directory. false when one failed (reported).
-  bool flush() {
-    bool ok = true;
-    for (const std::string& dir : m_dirs) {
-      std::string reason;
-      if (m_fs.flushDirectory(dir, reason)) continue;
-      m_err << "xmdopt: cannot flush directory "
-            << (dir.empty() ? m_root : io::fs::Path(m_root, dir)) << " to the disk: " << reason
-            << std::endl;
-      ok = false;
-    }
-    m_dirs.clear();
-    return ok;
-  }
-
- private:
-  static constexpr std::size_t kMaxPending = 16;
-  io::fs::BaseFileSystem& m_fs;
-  std::string m_root;
-  std::ostream& m_err;
-  std::set<std::string> m_dirs;
-};
-
-// Processes relativePath; false when its replacement or a flush failed.
-bool processOne(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
-                const std::string& root, const std::string& relativePath,
-                PendingDirectories& pending, const ModelProcessor::StreamProcessor& process,
-                std::ostream& out, std::ostream& err) {
-  ModelProcessor processor(fileSystem, root, process, out, err);
-  try {
-    switch (processor.processFile(relativePath)) {
-      case ModelProcessor::kReplaced:
-        return pending.add(relativePath);
-      case ModelProcessor::kKept:
-        return true;
-      case ModelProcessor::kReplaceFailed:
-        return false;
-    }
-  } catch (...) {
-    pending.flush();  // what was done stays done
-    throw;
-  }
-  return false;
-}
-
-// The whole batch; returns the exit status, throws what ends the run.
-int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
-        std::ostream& out, std::ostream& err) {
-  std::string dir, name, ext;
-  if (argc >= 2) {
-    splitPath(argv[1], dir, name, ext);
-    if (!ext.empty()) {
-      auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
-      boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
-      const std::string root = lang::wideToAnsi(files->getRoot());
-      PendingDirectories pending(*fileSystem, root, err);
-      bool ok = processOne(fileSystem, root, name + "." + ext, pending, process, out, err);
-      ok = pending.flush() && ok;
-      return ok ? 0 : 1;
-    }
-  } else {
-    dir = currentDirectory();
-  }
-  auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
-  boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
-  const std::string root = lang::wideToAnsi(files->getRoot());
+// The model files under the root of fileSystem, at any depth, in the walk's
+// order, as paths relative to the root. Directories not entered because they
+// lead back into the walk are reported on err.
+std::vector<std::string> collectModelFiles(
+    const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
+    std::ostream& err) {
   util::CollectFilesByExtensionTraversal traversal(fileSystem, "xmd", true);
   traversal.traverse("");
   for (const std::string& skipped : traversal.getSkippedCycles())
     err << "xmdopt: not entering " << io::fs::Path(root, skipped)
         << ": it leads back into a directory being walked" << std::endl;
-  PendingDirectories pending(*fileSystem, root, err);
-  bool ok = true;
+  std::vector<std::string> files;
   const unsigned count = traversal.getFileCount();
-  for (unsigned i = 0; i < count; ++i) {
-    std::string relativePath = traversal.getFileDirectory(i);
-    if (!relativePath.empty()) relativePath += "/";
-    relativePath += traversal.getFileName(i);
-    ok = processOne(fileSystem, root, relativePath, pending, process, out, err) && ok;
-  }
-  ok = pending.flush() && ok;
-  return ok ? 0 : 1;
+  files.reserve(count);
+  for (unsigned i = 0; i < count; ++i)
+    files.push_back(io::fs::Path::ofEntry(traversal.getFileDirectory(i), traversal.getFileName(i)));
+  return files;
+}
+
+// The whole batch; returns the exit status, throws what ends the run.
+int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
+        std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
+  std::string dir, name, ext;
+  if (argc >= 2)
+    splitPath(argv[1], dir, name, ext);
+  else
+    dir = env.currentDirectory();
+  const std::string root = rootOf(dir);
+  const boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = env.fileSystemAt(root);
+  // The root as the file system holds it, back in narrow form: a root that
+  // the file-system calls could not convert ends the run here, before any
+  // file is touched.
+  const std::string shownRoot = lang::wideToAnsi(lang::ansiToWide(root));
+  // A last component with a dot names one file; anything else a directory.
+  const std::vector<std::string> files = !ext.empty()
+                                             ? std::vector<std::string>{name + "." + ext}
+                                             : collectModelFiles(fileSystem, shownRoot, err);
+  Batch batch(fileSystem, shownRoot, process, out, err);
+  return batch.run(files) ? 0 : 1;
 }
 
 }  // namespace
 
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
-              std::ostream& out, std::ostream& err) {
+              std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
   if (argc >= 2) {
     const std::string arg = argv[1];
     if (arg == "--help" || arg == "-h") {
@@ -168,7 +92,7 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
     }
   }
   try {
-    return run(argc, argv, process, out, err);
+    return run(argc, argv, process, out, err, env);
   } catch (const lang::Throwable& t) {
     err << "xmdopt: " << lang::toText(t) << std::endl;
   } catch (const std::exception& e) {

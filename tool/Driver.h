@@ -19,9 +19,12 @@
 
 #include <ostream>
 
+#include "tool/DriverEnvironment.h"
 #include "tool/ModelProcessor.h"
 
-// Runs the tool on argv[1] (further arguments are ignored). Console lines go
-// to out, problems to err. Never throws.
+// Runs the tool on argv[1] (further arguments are ignored) and returns the
+// exit status. Console lines go to out, problems to err. The file system and
+// the current directory come from env. Never throws.
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
-              std::ostream& out, std::ostream& err);
+              std::ostream& out, std::ostream& err,
+              const DriverEnvironment& env = DriverEnvironment::real());

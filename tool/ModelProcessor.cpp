@@ -12,8 +12,7 @@ ModelProcessor::ModelProcessor(const boost::shared_ptr<io::fs::BaseFileSystem>& 
 ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativePath) {
   const io::fs::Path source(relativePath);
   const std::string result = source + ".result";
-  std::string shown = relativePath;
-  if (!m_root.empty()) shown = m_root + (m_root.back() == '/' ? "" : "/") + relativePath;
+  const std::string shown = io::fs::Path::ofEntry(m_root, relativePath);
 
   lang::Ptr<io::InputStream> in = fileSystem->openInputStream(source);
   lang::Ptr<io::OutputStream> out;

@@ -1,0 +1,36 @@
+#include "tool/Batch.h"
+
+#include <utility>
+
+Batch::Batch(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
+             ModelProcessor::StreamProcessor process, std::ostream& out, std::ostream& err)
+    : m_fileSystem(fileSystem),
+      m_root(root),
+      m_process(std::move(process)),
+      m_out(out),
+      m_err(err),
+      m_pending(*fileSystem, root, err) {}
+
+bool Batch::run(const std::vector<std::string>& files) {
+  bool ok = true;
+  for (const std::string& file : files) ok = processOne(file) && ok;
+  return m_pending.flush() && ok;
+}
+
+bool Batch::processOne(const std::string& relativePath) {
+  ModelProcessor processor(m_fileSystem, m_root, m_process, m_out, m_err);
+  try {
+    switch (processor.processFile(relativePath)) {
+      case ModelProcessor::kReplaced:
+        return m_pending.add(relativePath);
+      case ModelProcessor::kKept:
+        return true;
+      case ModelProcessor::kReplaceFailed:
+        return false;
+    }
+  } catch (...) {
+    m_pending.flush();  // what was done stays done
+    throw;
+  }
+  return false;
+}
