@@ -1,15 +1,16 @@
 #include "tool/Driver.h"
 
+#include <chrono>
 #include <exception>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "io/fs/Path.h"
-#include "lang/TextConversion.h"
 #include "lang/Throwable.h"
 #include "tool/Batch.h"
-#include "tool/SplitPath.h"
-#include "util/CollectFilesByExtensionTraversal.h"
+#include "tool/CommandLine.h"
+#include "tool/RunPlan.h"
 
 #ifndef XMDOPT_VERSION
 #define XMDOPT_VERSION "0.0.0"
@@ -17,82 +18,73 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: xmdopt [PATH]\n"
-    "Checks xmd model files, merges their duplicate vertices and rewrites each in place.\n"
-    "  (no PATH)     every .xmd file under the current directory, at any depth\n"
-    "  DIRECTORY     every .xmd file under DIRECTORY, at any depth\n"
-    "  FILE.EXT      that one file, whatever its extension\n"
-    "  -h, --help    this text\n"
-    "  --version     the version\n"
-    "A file is either left as it was or replaced whole by its result.\n";
-
-// The root of the file system for the directory dir: its normalised path,
-// but "/" itself where normalising an absolute path leaves nothing.
-std::string rootOf(const std::string& dir) {
-  io::fs::Path root(dir);
-  if (root.empty() && !dir.empty() && (dir[0] == '/' || dir[0] == '\\')) return "/";
-  return root;
+int usageError(std::ostream& err, const std::string& message) {
+  err << "xmdopt: " << message << "\n" << tool::kUsageLine << std::flush;
+  return tool::kExitUsage;
 }
 
-// The model files under the root of fileSystem, at any depth, in the walk's
-// order, as paths relative to the root. Directories not entered because they
-// lead back into the walk are reported on err.
-std::vector<std::string> collectModelFiles(
-    const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
-    std::ostream& err) {
-  util::CollectFilesByExtensionTraversal traversal(fileSystem, "xmd", true);
-  traversal.traverse("");
-  for (const std::string& skipped : traversal.getSkippedCycles())
-    err << "xmdopt: not entering " << io::fs::Path(root, skipped)
-        << ": it leads back into a directory being walked" << std::endl;
-  std::vector<std::string> files;
-  const unsigned count = traversal.getFileCount();
-  files.reserve(count);
-  for (unsigned i = 0; i < count; ++i)
-    files.push_back(io::fs::Path::ofEntry(traversal.getFileDirectory(i), traversal.getFileName(i)));
-  return files;
+// The paths to process: those on the command line, then those of the list.
+// Throws tool::UsageError when the list cannot be read.
+std::vector<std::string> pathsOf(const tool::CommandLine& cl, const DriverEnvironment& env) {
+  std::vector<std::string> paths = cl.paths;
+  if (!cl.filesFrom.empty()) {
+    std::shared_ptr<std::istream> list = env.openList ? env.openList(cl.filesFrom) : nullptr;
+    if (!list) throw tool::UsageError(cl.filesFrom + ": cannot open the list of paths");
+    for (std::string& p : tool::readPathList(*list, cl.nullSeparated)) paths.push_back(p);
+  } else if (paths.empty()) {
+    paths.push_back("");  // the current directory
+  }
+  return paths;
 }
 
-// The whole batch; returns the exit status, throws what ends the run.
-int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
+// The whole run after the command line was read; returns the exit status,
+// throws what ends it before the first file.
+int run(const tool::CommandLine& cl, const ModelProcessor::StreamProcessor& process,
         std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
-  std::string dir, name, ext;
-  if (argc >= 2)
-    splitPath(argv[1], dir, name, ext);
-  else
-    dir = env.currentDirectory();
-  const std::string root = rootOf(dir);
-  const boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = env.fileSystemAt(root);
-  // The root as the file system holds it, back in narrow form: a root that
-  // the file-system calls could not convert ends the run here, before any
-  // file is touched.
-  const std::string shownRoot = lang::wideToAnsi(lang::ansiToWide(root));
-  // A last component with a dot names one file; anything else a directory.
-  const std::vector<std::string> files = !ext.empty()
-                                             ? std::vector<std::string>{name + "." + ext}
-                                             : collectModelFiles(fileSystem, shownRoot, err);
-  Batch batch(fileSystem, shownRoot, process, out, err);
-  return batch.run(files) ? 0 : 1;
+  const std::vector<PlannedFile> files = planRun(pathsOf(cl, env), env, err);
+  std::ofstream reportFile;
+  std::unique_ptr<tool::RunReport> report;
+  if (!cl.report.empty()) {
+    reportFile.open(cl.report, std::ios::binary | std::ios::trunc);
+    if (!reportFile) throw tool::UsageError(cl.report + ": cannot write the report");
+    report.reset(new tool::RunReport(reportFile));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  tool::Progress progress(err, env.errorIsTerminal && env.errorIsTerminal(), [start] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  });
+  BatchSettings settings;
+  settings.check = cl.check;
+  settings.keepGoing = cl.keepGoing;
+  settings.quiet = cl.quiet;
+  Batch batch(process, settings, out, err, progress, report.get());
+  const int status = batch.run(files);
+  out.flush();
+  return status;
 }
 
 }  // namespace
 
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
               std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
-  if (argc >= 2) {
-    const std::string arg = argv[1];
-    if (arg == "--help" || arg == "-h") {
-      out << kUsage << std::flush;
-      return 0;
-    }
-    if (arg == "--version") {
-      out << "xmdopt " << XMDOPT_VERSION << std::endl;
-      return 0;
-    }
+  tool::CommandLine cl;
+  try {
+    cl = tool::parseCommandLine(argc, argv);
+  } catch (const tool::UsageError& e) {
+    return usageError(err, e.what());
+  }
+  if (cl.help) {
+    out << tool::kUsage << std::flush;
+    return tool::kExitDone;
+  }
+  if (cl.version) {
+    out << "xmdopt " << XMDOPT_VERSION << std::endl;
+    return tool::kExitDone;
   }
   try {
-    return run(argc, argv, process, out, err, env);
+    return run(cl, process, out, err, env);
+  } catch (const tool::UsageError& e) {
+    return usageError(err, e.what());
   } catch (const lang::Throwable& t) {
     err << "xmdopt: " << lang::toText(t) << std::endl;
   } catch (const std::exception& e) {
@@ -101,5 +93,5 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
     err << "xmdopt: unknown failure" << std::endl;
   }
   out.flush();
-  return 1;
+  return tool::kExitFailed;
 }

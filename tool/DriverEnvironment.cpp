@@ -1,11 +1,14 @@
 #include "tool/DriverEnvironment.h"
 
+#include <fstream>
+#include <iostream>
 #include <stdexcept>
 #include <vector>
 
 #include <boost/make_shared.hpp>
 
 #include "io/fs/FilesFileSystem.h"
+#include "platform/Console.h"
 #include "platform/Process.h"
 
 namespace {
@@ -29,5 +32,12 @@ DriverEnvironment DriverEnvironment::real() {
     return boost::make_shared<io::fs::FilesFileSystem>(root);
   };
   env.currentDirectory = processCurrentDirectory;
+  env.errorIsTerminal = platform::StandardErrorIsConsole;
+  env.openList = [](const std::string& name) -> std::shared_ptr<std::istream> {
+    if (name == "-") return std::shared_ptr<std::istream>(&std::cin, [](std::istream*) {});
+    auto file = std::make_shared<std::ifstream>(name, std::ios::binary);
+    if (!*file) return nullptr;
+    return file;
+  };
   return env;
 }

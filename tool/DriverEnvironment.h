@@ -9,6 +9,8 @@
 #pragma once
 
 #include <functional>
+#include <istream>
+#include <memory>
 #include <string>
 
 #include <boost/shared_ptr.hpp>
@@ -23,6 +25,12 @@ struct DriverEnvironment {
   // Returns the current directory, an absolute path. Throws
   // std::runtime_error when it cannot be read.
   std::function<std::string()> currentDirectory;
+  // Returns true when the error stream is a terminal a person watches (the
+  // progress line is drawn only there).
+  std::function<bool()> errorIsTerminal = [] { return false; };
+  // Returns the stream of the --files-from list name ("-": standard input),
+  // or null when it cannot be opened.
+  std::function<std::shared_ptr<std::istream>(const std::string& name)> openList;
 
   // io::fs::FilesFileSystem over the disk, and the process's current
   // directory as the platform reports it.

@@ -21,7 +21,7 @@ namespace {
 
 // Upper-cases every byte; throws for a file that holds "corrupt", rejects one
 // that holds "reject".
-bool fakeProcess(io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+bool fakeProcess(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream&) {
   std::string bytes;
   char c;
   while (in.read(&c, 1) == 1) bytes.push_back(c);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@
 namespace {
 
 // Copies the input through, byte for byte; reports "accepted".
-bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream&) {
   char buffer[7];
   for (int n; (n = in.read(buffer, sizeof buffer)) > 0;) out.write(buffer, n);
   return true;
@@ -43,7 +44,7 @@ struct Fixture : ::testing::Test {
 
 TEST_F(Fixture, ReplacesTheSourceWithItsCompleteResult) {
   fake->addFile("sub/a.xmd", "model bytes", /*readOnly=*/true);
-  auto upper = [](io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+  auto upper = [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream&) {
     char c;
     while (in.read(&c, 1) == 1) {
       c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -66,8 +67,8 @@ TEST_F(Fixture, ReplacesTheSourceWithItsCompleteResult) {
 
 TEST_F(Fixture, KeepsAFileWithARejectedModel) {
   fake->addFile("a.xmd", "original");
-  auto reject = [](io::ChunkInputStream& in, io::ChunkOutputStream& out) {
-    copyAll(in, out);
+  auto reject = [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream&) {
+    copyAll(in, out, std::cout);
     return false;
   };
   EXPECT_EQ(ModelProcessor::kKept, run("a.xmd", reject));
@@ -78,8 +79,8 @@ TEST_F(Fixture, KeepsAFileWithARejectedModel) {
 
 TEST_F(Fixture, AFailureMidwayLeavesTheSourceAndRemovesTheResult) {
   fake->addFile("a.xmd", "original");
-  auto fail = [](io::ChunkInputStream& in, io::ChunkOutputStream& out) -> bool {
-    copyAll(in, out);
+  auto fail = [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream&) -> bool {
+    copyAll(in, out, std::cout);
     throw io::IOException(
         lang::Format("Chunk read overflow at {0,#} while reading {1}", 8, "a.xmd"));
   };

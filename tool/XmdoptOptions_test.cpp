@@ -274,7 +274,9 @@ TEST(XmdoptOptions, APathTooLongToConvertIsNamed) {
   t.write("m/z.xmd", xmdsamples::crate());
   const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE, "-k", t / "m"});
   EXPECT_EQ(1, r.status) << r.err;
-  EXPECT_NE(std::string::npos, r.err.find(deep.substr(deep.size() - 150) + "/long.xmd")) << r.err;
+  // The walk names the directory whose path it could not take, and goes on.
+  EXPECT_NE(std::string::npos, r.err.find((t / deep).substr(0, 1000))) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("Error in conversion.")) << r.err;
   EXPECT_EQ(processed(xmdsamples::crate()), t.read("m/z.xmd"));
 }
 

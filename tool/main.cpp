@@ -12,5 +12,9 @@ int main(int argc, char** argv) {
   // permissions when it replaces it (or is removed); until then nobody else
   // may read it, whatever the source allowed.
   platform::_umask(077);
-  return runDriver(argc, argv, &processStream, std::cout, std::cerr);
+  const ModelProcessor::StreamProcessor process =
+      [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+        return processStream(in, out, console);
+      };
+  return runDriver(argc, argv, process, std::cout, std::cerr);
 }
