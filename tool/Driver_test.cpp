@@ -36,8 +36,21 @@ bool fakeProcess(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostr
 struct Outcome {
   int status;
   std::string out;
-  std::string err;
+  std::string err;      // without the closing summary line
+  std::string summary;  // the closing summary line, if there was one
 };
+
+// The outcome of a run: its closing summary line apart from the rest.
+Outcome outcomeOf(int status, const std::string& out, const std::string& err) {
+  Outcome o{status, out, err, ""};
+  const std::size_t start = err.rfind('\n', err.size() >= 2 ? err.size() - 2 : 0);
+  const std::size_t from = start == std::string::npos ? 0 : start + 1;
+  if (err.find(" replaced, ", from) != std::string::npos) {
+    o.summary = err.substr(from);
+    o.err = err.substr(0, from);
+  }
+  return o;
+}
 
 // A driver over one in-memory tree: the file system for the root r is the
 // view of the tree rooted at r, and the current directory is cwd.
@@ -59,7 +72,7 @@ struct Driver : ::testing::Test {
     std::ostringstream out, err;
     const int status =
         runDriver(static_cast<int>(argv.size()), argv.data(), fakeProcess, out, err, env);
-    return Outcome{status, out.str(), err.str()};
+    return outcomeOf(status, out.str(), err.str());
   }
   // The operations of the log on path (from the top), in order, without the
   // writes.
@@ -106,10 +119,16 @@ TEST_F(Driver, DirectoryModeWalksTheTreeInOrder) {
   EXPECT_EQ("IN", tree->node("m/d.xmd/in.xmd").bytes);
   EXPECT_EQ("upper-case extension: not a model file", tree->node("m/a/UP.XMD").bytes);
   EXPECT_FALSE(tree->has("m/b.xmd.result"));
-  // Read, written beside, flushed, put in place; each directory flushed once,
-  // at the end.
-  EXPECT_EQ((std::vector<std::string>{"openInputStream", "replaceFile"}), opsOn("m/b.xmd"));
-  EXPECT_EQ((std::vector<std::string>{"openOutputStream", "flush"}), opsOn("m/b.xmd.result"));
+  // Read, written beside, flushed, compared with the source (same size),
+  // put in place; each directory flushed once, at the end.
+  EXPECT_EQ((std::vector<std::string>{"getFileInfo", "openInputStream", "openInputStream",
+                                      "replaceFile"}),
+            opsOn("m/b.xmd"));
+  EXPECT_EQ(
+      (std::vector<std::string>{"openOutputStream", "flush", "getFileInfo", "openInputStream"}),
+      opsOn("m/b.xmd.result"));
+  EXPECT_EQ(0u, r.summary.find("xmdopt: 5 replaced, 0 unchanged, 0 kept, 0 failed, 0 skipped;"))
+      << r.summary;
   for (const char* dir : {"m", "m/a", "m/d.xmd"}) {
     EXPECT_EQ((std::vector<std::string>{"flushDirectory"}), opsOn(dir)) << dir;
     EXPECT_LT(lastIndexOf("replaceFile"), lastIndexOf(std::string("flushDirectory ") + dir));
@@ -169,11 +188,16 @@ TEST_F(Driver, FileModeTakesAnyExtensionAndADotlessNameIsADirectory) {
   r = drive({"d/plain"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("d/plain", roots.back());
-  EXPECT_EQ("", r.out + r.err);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ(
+      "xmdopt: d/plain is not processed: a name without an extension is taken as a directory\n",
+      r.err);
   EXPECT_EQ("a file without a dot", tree->node("d/plain").bytes);
+  // A directory that does not exist is a usage error: nothing is touched.
   r = drive({"d/missing-dir"});
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ("", r.out + r.err);
+  EXPECT_EQ(2, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ(0u, r.err.find("xmdopt: d/missing-dir: no such file or directory\n")) << r.err;
 }
 
 TEST_F(Driver, RootsAreNormalisedPathsAndTheTopIsSlash) {
@@ -196,17 +220,19 @@ TEST_F(Driver, ARunEndingFailureIsOneLineAndExitOne) {
   const Outcome r = drive({"t"});
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("INFO : processingt/a.xmd\nINFO : processingt/b.xmd\n", r.out);
-  EXPECT_EQ("xmdopt: Invalid chunk x length at 3 while reading b.xmd\n", r.err);
+  EXPECT_EQ("xmdopt: t/b.xmd: Invalid chunk x length at 3 while reading b.xmd (byte 0)\n", r.err);
   EXPECT_EQ("GOOD", tree->node("t/a.xmd").bytes);
   EXPECT_EQ("corrupt", tree->node("t/b.xmd").bytes);
   EXPECT_EQ("later", tree->node("t/c.xmd").bytes);
   EXPECT_FALSE(tree->has("t/b.xmd.result"));
   // What was replaced before the failure is flushed all the same.
   EXPECT_EQ((std::vector<std::string>{"flushDirectory"}), opsOn("t"));
-  const Outcome missing = drive({"t/none.xmd"});
-  EXPECT_EQ(1, missing.status);
-  EXPECT_EQ("", missing.out);
-  EXPECT_EQ("xmdopt: Failed to open file for reading: none.xmd\n", missing.err);
+  // A source that goes away between the walk and its turn.
+  tree->failOn("openInputStream", "t/a.xmd");
+  const Outcome gone = drive({"t"});
+  EXPECT_EQ(1, gone.status);
+  EXPECT_EQ("", gone.out);
+  EXPECT_EQ(0u, gone.err.find("xmdopt: t/a.xmd: ")) << gone.err;
 }
 
 TEST_F(Driver, RejectedModelsAndReadOnlySources) {
@@ -259,7 +285,7 @@ TEST_F(Driver, HelpAndVersion) {
   for (const char* flag : {"--help", "-h"}) {
     const Outcome r = drive({flag, "ignored"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(0u, r.out.find("usage: xmdopt [PATH]\n"));
+    EXPECT_EQ(0u, r.out.find("usage: xmdopt [PATH]... [OPTION]...\n"));
   }
   const Outcome v = drive({"--version"});
   EXPECT_EQ(0, v.status);

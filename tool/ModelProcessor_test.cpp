@@ -23,14 +23,21 @@ bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream&
   return true;
 }
 
+// Copies the input through and appends a mark, so the result always differs.
+bool copyAndMark(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+  copyAll(in, out, console);
+  out.write("!", 1);
+  return true;
+}
+
 struct Fixture : ::testing::Test {
   boost::shared_ptr<xmdtest::FakeFileSystem> fake = boost::make_shared<xmdtest::FakeFileSystem>();
   std::ostringstream out;
   std::ostringstream err;
 
   ModelProcessor::Outcome run(const std::string& path,
-                              ModelProcessor::StreamProcessor p = copyAll) {
-    ModelProcessor processor(fake, "R:/root", p, out, err);
+                              ModelProcessor::StreamProcessor p = copyAndMark, bool check = false) {
+    ModelProcessor processor(fake, "R:/root", p, out, err, check);
     return processor.processFile(path);
   }
   // The log without the operations a test does not care about.
@@ -58,11 +65,13 @@ TEST_F(Fixture, ReplacesTheSourceWithItsCompleteResult) {
   EXPECT_FALSE(fake->has("sub/a.xmd.result"));
   EXPECT_EQ("INFO : processingR:/root/sub\\a.xmd\n", out.str());
   EXPECT_EQ("", err.str());
-  // Flushed before the replacement; the source itself is never written.
-  EXPECT_EQ(
-      (std::vector<std::string>{"openInputStream sub/a.xmd", "openOutputStream sub/a.xmd.result",
-                                "flush sub/a.xmd.result", "replaceFile sub/a.xmd"}),
-      steps());
+  // Flushed before the replacement; the source itself is never written. The
+  // result has the source's size, so the two are compared first.
+  EXPECT_EQ((std::vector<std::string>{"getFileInfo sub/a.xmd", "openInputStream sub/a.xmd",
+                                      "openOutputStream sub/a.xmd.result", "flush sub/a.xmd.result",
+                                      "getFileInfo sub/a.xmd.result", "openInputStream sub/a.xmd",
+                                      "openInputStream sub/a.xmd.result", "replaceFile sub/a.xmd"}),
+            steps());
 }
 
 TEST_F(Fixture, KeepsAFileWithARejectedModel) {
@@ -127,9 +136,31 @@ TEST_F(Fixture, AFailedReplacementIsReportedAndTheBatchGoesOn) {
 
 TEST_F(Fixture, AnEmptyRootShowsThePathAsGiven) {
   fake->addFile("ship.xmd", "x");
-  ModelProcessor processor(fake, "", copyAll, out, err);
+  ModelProcessor processor(fake, "", copyAndMark, out, err);
   EXPECT_EQ(ModelProcessor::kReplaced, processor.processFile("ship.xmd"));
   EXPECT_EQ("INFO : processingship.xmd\n", out.str());
+}
+
+TEST_F(Fixture, AResultEqualToItsSourceLeavesTheSourceAlone) {
+  fake->addFile("a.xmd", "already processed", /*readOnly=*/true);
+  EXPECT_EQ(ModelProcessor::kUnchanged, run("a.xmd", copyAll));
+  EXPECT_EQ("already processed", fake->node("a.xmd").bytes);
+  EXPECT_FALSE(fake->has("a.xmd.result"));
+  for (const std::string& step : steps()) EXPECT_NE(0u, step.find("replaceFile")) << step;
+}
+
+TEST_F(Fixture, CheckModeWritesNothingAndCountsTheResult) {
+  fake->addFile("a.xmd", "bytes");
+  ModelProcessor processor(fake, "R:/root", copyAndMark, out, err, /*check=*/true);
+  tool::FileRecord record;
+  EXPECT_EQ(ModelProcessor::kChecked, processor.processFile("a.xmd", record));
+  EXPECT_EQ("bytes", fake->node("a.xmd").bytes);
+  EXPECT_FALSE(fake->has("a.xmd.result"));
+  for (const std::string& step : steps())
+    EXPECT_TRUE(step.find("open") != 0 || step.find("openInputStream") == 0) << step;
+  EXPECT_EQ(5, record.bytesBefore);
+  EXPECT_EQ(6, record.bytesAfter);
+  EXPECT_EQ("INFO : processingR:/root/a.xmd\n", out.str());
 }
 
 }  // namespace
