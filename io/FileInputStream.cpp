@@ -5,12 +5,11 @@
 #include <cstring>
 #include <fstream>
 
-#include <sys/stat.h>
-
 #include "io/FileNotFoundException.h"
 #include "io/Raise.h"
 #include "io/unicode_ifstream.h"
 #include "lang/TextConversion.h"
+#include "platform/FileApi.h"
 
 namespace io {
 
@@ -59,8 +58,9 @@ boost::shared_ptr<std::istream> checkOpen(boost::shared_ptr<std::istream> stream
 // A directory opens for reading on this platform (and then reads as
 // empty); it is refused like on platforms where opening one fails.
 bool isDirectory(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  const platform::DWORD attributes = platform::GetFileAttributesA(path.c_str());
+  return attributes != platform::INVALID_FILE_ATTRIBUTES &&
+         (attributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::ios_base::seekdir seekDir(int origin) {

@@ -153,6 +153,15 @@ using namespace detail;
 DWORD GetFileAttributesW(const char16_t* path) {
   std::string p;
   if (!toNarrow(path, &p)) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesA(p.c_str());
+}
+
+DWORD GetFileAttributesA(const char* path) {
+  if (path == nullptr || *path == '\0') {
+    SetLastError(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  const std::string p = path;
   struct stat st;
   struct stat lst;
   if (lstat(p.c_str(), &lst) != 0) {
@@ -179,11 +188,15 @@ BOOL CopyFileW(const char16_t* from, const char16_t* to, BOOL failIfExists) {
   std::string src;
   std::string dst;
   if (!toNarrow(from, &src) || !toNarrow(to, &dst)) return FALSE;
-  const int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO cannot hold the call; it is refused below.
+  const int in = open(src.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return failErrno();
   struct stat st;
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = S_ISDIR(st.st_mode) ? EACCES : errno;
+  const bool statted = fstat(in, &st) == 0;
+  if (!statted || !S_ISREG(st.st_mode)) {
+    // st is read only when fstat filled it; a directory or any other
+    // non-regular file is refused as access denied.
+    const int err = statted ? EACCES : errno;
     close(in);
     SetLastError(errorFromErrno(err));
     return FALSE;

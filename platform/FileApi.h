@@ -192,6 +192,7 @@ BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement, const c
                   DWORD flags, void* exclude, void* reserved);
 
 // The narrow-path forms (paths in the system code page, UTF-8 here).
+DWORD GetFileAttributesA(const char* path);
 BOOL DeleteFileA(const char* path);
 BOOL MoveFileA(const char* from, const char* to);
 

@@ -180,7 +180,26 @@ TEST(FileOps, CopyOverwritesOrRefuses) {
   EXPECT_FALSE(CopyFileW(wide(t / "a").c_str(), wide(t / "a").c_str(), FALSE));
   EXPECT_EQ("new", t.read("a"));  // not truncated by copying onto itself
   EXPECT_FALSE(CopyFileW(wide(t.path()).c_str(), wide(t / "c").c_str(), FALSE));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
   EXPECT_FALSE(t.exists("c"));
+  // A FIFO with no writer: refused at once instead of waiting for one.
+  ASSERT_EQ(0, mkfifo((t / "fifo").c_str(), 0600));
+  EXPECT_FALSE(CopyFileW(wide(t / "fifo").c_str(), wide(t / "c").c_str(), FALSE));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+  EXPECT_FALSE(t.exists("c"));
+}
+
+TEST(FileAttributes, NarrowPathsToo) {
+  xmdtest::TempDir t;
+  t.write("raw\xff", "x");
+  EXPECT_EQ(FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA((t / "raw\xff").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(t.path().c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((t / "missing").c_str()));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(""));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(nullptr));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
 }
 
 TEST(FileOps, DirectoriesOneLevelAtATime) {

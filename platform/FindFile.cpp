@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/CodePage.h"
@@ -23,6 +24,14 @@ namespace {
 struct Search {
   DIR* dir = nullptr;      // null for a pattern without wildcards
   std::u16string pattern;  // the last component
+};
+
+// Closes the search's directory (when it has one) and frees the search.
+struct SearchDeleter {
+  void operator()(Search* s) const {
+    if (s->dir != nullptr) closedir(s->dir);
+    delete s;
+  }
 };
 
 bool hasWildcard(const std::u16string& s) { return s.find_first_of(u"*?") != std::u16string::npos; }
@@ -105,35 +114,29 @@ HANDLE FindFirstFileW(const char16_t* pattern, WIN32_FIND_DATAW* data) {
     SetLastError(ERROR_FILE_NOT_FOUND);  // "dir/" names no entry
     return INVALID_HANDLE_VALUE;
   }
-  Search* s = new Search;
-  if (!toWide(last.c_str(), &s->pattern)) {
-    delete s;
-    return INVALID_HANDLE_VALUE;
-  }
+  // Freed (directory closed) on every way out but success, which hands it on.
+  std::unique_ptr<Search, SearchDeleter> s(new Search);
+  if (!toWide(last.c_str(), &s->pattern)) return INVALID_HANDLE_VALUE;
   if (!hasWildcard(s->pattern)) {
     // One exact name: the entry itself, if it exists.
     if (!describe(AT_FDCWD, p, last, data)) {
       SetLastError(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
                    : errno == 0     ? ERROR_FILENAME_EXCED_RANGE
                                     : errorFromErrno(errno));
-      delete s;
       return INVALID_HANDLE_VALUE;
     }
-    return s;
+    return s.release();
   }
   s->dir = opendir(directory.c_str());
   if (s->dir == nullptr) {
     SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : errorFromErrno(errno));
-    delete s;
     return INVALID_HANDLE_VALUE;
   }
-  if (!nextMatch(s, data)) {
+  if (!nextMatch(s.get(), data)) {
     SetLastError(errno != 0 ? errorFromErrno(errno) : ERROR_FILE_NOT_FOUND);
-    closedir(s->dir);
-    delete s;
     return INVALID_HANDLE_VALUE;
   }
-  return s;
+  return s.release();
 }
 
 BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* data) {
@@ -154,9 +157,7 @@ BOOL FindClose(HANDLE search) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  Search* s = static_cast<Search*>(search);
-  if (s->dir != nullptr) closedir(s->dir);
-  delete s;
+  SearchDeleter()(static_cast<Search*>(search));
   return TRUE;
 }
 

@@ -1,21 +1,16 @@
 #include "tool/Driver.h"
 
-#include <unistd.h>
-
+#include <chrono>
 #include <exception>
-#include <set>
-#include <stdexcept>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <boost/make_shared.hpp>
-
-#include "io/fs/FilesFileSystem.h"
-#include "io/fs/Path.h"
-#include "lang/TextConversion.h"
 #include "lang/Throwable.h"
-#include "tool/SplitPath.h"
-#include "util/CollectFilesByExtensionTraversal.h"
+#include "tool/Batch.h"
+#include "tool/CommandLine.h"
+#include "tool/RunPlan.h"
 
 #ifndef XMDOPT_VERSION
 #define XMDOPT_VERSION "0.0.0"
@@ -23,152 +18,73 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: xmdopt [PATH]\n"
-    "Checks xmd model files, merges their duplicate vertices and rewrites each in place.\n"
-    "  (no PATH)     every .xmd file under the current directory, at any depth\n"
-    "  DIRECTORY     every .xmd file under DIRECTORY, at any depth\n"
-    "  FILE.EXT      that one file, whatever its extension\n"
-    "  -h, --help    this text\n"
-    "  --version     the version\n"
-    "A file is either left as it was or replaced whole by its result.\n";
-
-// The root of the file system for the directory dir: its normalised path,
-// but "/" itself where normalising an absolute path leaves nothing.
-std::string rootOf(const std::string& dir) {
-  io::fs::Path root(dir);
-  if (root.empty() && !dir.empty() && (dir[0] == '/' || dir[0] == '\\')) return "/";
-  return root;
+int usageError(std::ostream& err, const std::string& message) {
+  err << "xmdopt: " << message << "\n" << tool::kUsageLine << std::flush;
+  return tool::kExitUsage;
 }
 
-std::string currentDirectory() {
-  std::vector<char> buffer(4096);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (buffer.size() > (1u << 20)) throw std::runtime_error("Cannot read the current directory.");
-    buffer.resize(buffer.size() * 2);
+// The paths to process: those on the command line, then those of the list.
+// Throws tool::UsageError when the list cannot be read.
+std::vector<std::string> pathsOf(const tool::CommandLine& cl, const DriverEnvironment& env) {
+  std::vector<std::string> paths = cl.paths;
+  if (!cl.filesFrom.empty()) {
+    std::shared_ptr<std::istream> list = env.openList ? env.openList(cl.filesFrom) : nullptr;
+    if (!list) throw tool::UsageError(cl.filesFrom + ": cannot open the list of paths");
+    for (std::string& p : tool::readPathList(*list, cl.nullSeparated)) paths.push_back(p);
+  } else if (paths.empty()) {
+    paths.push_back("");  // the current directory
   }
-  return buffer.data();
+  return paths;
 }
 
-// The directories in which a result has taken its source's name since they
-// were last flushed. Flushing a directory once for many files saves a disk
-// round trip per file; until then a crash can only bring back a source's
-// old contents, never a partial file.
-class PendingDirectories {
- public:
-  PendingDirectories(io::fs::BaseFileSystem& fs, const std::string& root, std::ostream& err)
-      : m_fs(fs), m_root(root), m_err(err) {}
-
-  // Notes the directory of relativePath; flushes when many are pending.
-  // false when a flush failed (reported on err).
-  bool add(const std::string& relativePath) {
-    const io::fs::Path path(relativePath);
-    const std::size_t slash = path.rfind('/');
-    m_dirs.insert(slash == std::string::npos ? std::string()
-                                             : path.substr(0, slash == 0 ? 1 : slash));
-    return m_dirs.size() < kMaxPending || flush();
+// The whole run after the command line was read; returns the exit status,
+// throws what ends it before the first file.
+int run(const tool::CommandLine& cl, const ModelProcessor::StreamProcessor& process,
+        std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
+  const std::vector<PlannedFile> files = planRun(pathsOf(cl, env), env, err);
+  std::ofstream reportFile;
+  std::unique_ptr<tool::RunReport> report;
+  if (!cl.report.empty()) {
+    reportFile.open(cl.report, std::ios::binary | std::ios::trunc);
+    if (!reportFile) throw tool::UsageError(cl.report + ": cannot write the report");
+    report.reset(new tool::RunReport(reportFile));
   }
-  // Flushes every pending directory. false when one failed (reported).
-  bool flush() {
-    bool ok = true;
-    for (const std::string& dir : m_dirs) {
-      std::string reason;
-      if (m_fs.flushDirectory(dir, reason)) continue;
-      m_err << "xmdopt: cannot flush directory "
-            << (dir.empty() ? m_root : io::fs::Path(m_root, dir)) << " to the disk: " << reason
-            << std::endl;
-      ok = false;
-    }
-    m_dirs.clear();
-    return ok;
-  }
-
- private:
-  static constexpr std::size_t kMaxPending = 16;
-  io::fs::BaseFileSystem& m_fs;
-  std::string m_root;
-  std::ostream& m_err;
-  std::set<std::string> m_dirs;
-};
-
-// Processes relativePath; false when its replacement or a flush failed.
-bool processOne(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
-                const std::string& root, const std::string& relativePath,
-                PendingDirectories& pending, const ModelProcessor::StreamProcessor& process,
-                std::ostream& out, std::ostream& err) {
-  ModelProcessor processor(fileSystem, root, process, out, err);
-  try {
-    switch (processor.processFile(relativePath)) {
-      case ModelProcessor::kReplaced:
-        return pending.add(relativePath);
-      case ModelProcessor::kKept:
-        return true;
-      case ModelProcessor::kReplaceFailed:
-        return false;
-    }
-  } catch (...) {
-    pending.flush();  // what was done stays done
-    throw;
-  }
-  return false;
-}
-
-// The whole batch; returns the exit status, throws what ends the run.
-int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
-        std::ostream& out, std::ostream& err) {
-  std::string dir, name, ext;
-  if (argc >= 2) {
-    splitPath(argv[1], dir, name, ext);
-    if (!ext.empty()) {
-      auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
-      boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
-      const std::string root = lang::wideToAnsi(files->getRoot());
-      PendingDirectories pending(*fileSystem, root, err);
-      bool ok = processOne(fileSystem, root, name + "." + ext, pending, process, out, err);
-      ok = pending.flush() && ok;
-      return ok ? 0 : 1;
-    }
-  } else {
-    dir = currentDirectory();
-  }
-  auto files = boost::make_shared<io::fs::FilesFileSystem>(rootOf(dir));
-  boost::shared_ptr<io::fs::BaseFileSystem> fileSystem = files;
-  const std::string root = lang::wideToAnsi(files->getRoot());
-  util::CollectFilesByExtensionTraversal traversal(fileSystem, "xmd", true);
-  traversal.traverse("");
-  for (const std::string& skipped : traversal.getSkippedCycles())
-    err << "xmdopt: not entering " << io::fs::Path(root, skipped)
-        << ": it leads back into a directory being walked" << std::endl;
-  PendingDirectories pending(*fileSystem, root, err);
-  bool ok = true;
-  const unsigned count = traversal.getFileCount();
-  for (unsigned i = 0; i < count; ++i) {
-    std::string relativePath = traversal.getFileDirectory(i);
-    if (!relativePath.empty()) relativePath += "/";
-    relativePath += traversal.getFileName(i);
-    ok = processOne(fileSystem, root, relativePath, pending, process, out, err) && ok;
-  }
-  ok = pending.flush() && ok;
-  return ok ? 0 : 1;
+  const auto start = std::chrono::steady_clock::now();
+  tool::Progress progress(err, env.errorIsTerminal && env.errorIsTerminal(), [start] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  });
+  BatchSettings settings;
+  settings.check = cl.check;
+  settings.keepGoing = cl.keepGoing;
+  settings.quiet = cl.quiet;
+  Batch batch(process, settings, out, err, progress, report.get());
+  const int status = batch.run(files);
+  out.flush();
+  return status;
 }
 
 }  // namespace
 
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
-              std::ostream& out, std::ostream& err) {
-  if (argc >= 2) {
-    const std::string arg = argv[1];
-    if (arg == "--help" || arg == "-h") {
-      out << kUsage << std::flush;
-      return 0;
-    }
-    if (arg == "--version") {
-      out << "xmdopt " << XMDOPT_VERSION << std::endl;
-      return 0;
-    }
+              std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
+  tool::CommandLine cl;
+  try {
+    cl = tool::parseCommandLine(argc, argv);
+  } catch (const tool::UsageError& e) {
+    return usageError(err, e.what());
+  }
+  if (cl.help) {
+    out << tool::kUsage << std::flush;
+    return tool::kExitDone;
+  }
+  if (cl.version) {
+    out << "xmdopt " << XMDOPT_VERSION << std::endl;
+    return tool::kExitDone;
   }
   try {
-    return run(argc, argv, process, out, err);
+    return run(cl, process, out, err, env);
+  } catch (const tool::UsageError& e) {
+    return usageError(err, e.what());
   } catch (const lang::Throwable& t) {
     err << "xmdopt: " << lang::toText(t) << std::endl;
   } catch (const std::exception& e) {
@@ -177,5 +93,5 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
     err << "xmdopt: unknown failure" << std::endl;
   }
   out.flush();
-  return 1;
+  return tool::kExitFailed;
 }

@@ -1,16 +1,17 @@
-// The batch driver: reads the one command-line argument, builds the file
-// system, finds the model files and has each processed in place.
+// The batch driver: reads the command line (tool/CommandLine.h), plans the
+// run (every path checked and every directory walked before the first file
+// is touched, tool/RunPlan.h) and has each file processed in place
+// (tool/Batch.h), with the report, the progress and the summary lines.
 //
-//   xmdopt              every .xmd file under the current directory
-//   xmdopt DIR          every .xmd file under DIR, at any depth
-//   xmdopt FILE.EXT     that one file (a last component with a "." is a file)
-//   xmdopt --help | -h  usage;  xmdopt --version  the version
+//   xmdopt [PATH]... [OPTION]...     see tool::kUsage
 //
-// Exit status: 0 when every file was processed (a file whose model failed a
-// check is kept unchanged and counts as processed); 1 when a file could not
-// be replaced by its result or a directory could not be flushed to the disk
-// (the batch goes on), or a failure ended the run (one line on err, the
-// failing file left as it was).
+// Exit status (tool::ExitStatus): 0 when every file was processed (a file
+// whose model failed a check is kept unchanged and counts as processed); 1
+// when a file could not be replaced by its result or a directory could not
+// be flushed to the disk (the batch goes on), a failure ended the run (one
+// line on err, the failing file left as it was), or with --keep-going any
+// file failed; 2 for a usage error (nothing touched); 3 with --check when a
+// model would be rejected.
 //
 // Each result is on the disk before it takes its source's name; the
 // directories whose names changed are flushed once for many files, and
@@ -19,9 +20,11 @@
 
 #include <ostream>
 
+#include "tool/DriverEnvironment.h"
 #include "tool/ModelProcessor.h"
 
-// Runs the tool on argv[1] (further arguments are ignored). Console lines go
-// to out, problems to err. Never throws.
+// Runs the tool on the command line argv and returns the exit status. Console lines go to out,
+// problems to err. The file system and the current directory come from env. Never throws.
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
-              std::ostream& out, std::ostream& err);
+              std::ostream& out, std::ostream& err,
+              const DriverEnvironment& env = DriverEnvironment::real());

@@ -28,7 +28,7 @@ void sortInfluences(BoneInfluence* list, int count) {
 }
 
 ModelStreamProcessor::ModelStreamProcessor(ModelStore& store, std::ostream& console)
-    : m_store(store), m_console(console) {}
+    : m_store(store), m_console(&console) {}
 
 void ModelStreamProcessor::readFloats(io::ChunkInputStream& in, float* out, int count) {
   // Reads count floats as count readFloat calls would (same values, same
@@ -53,7 +53,7 @@ void ModelStreamProcessor::readFloats(io::ChunkInputStream& in, float* out, int 
 }
 
 bool ModelStreamProcessor::reject(const char* line) {
-  m_console << line << "\n";
+  *m_console << line << "\n";
   return false;
 }
 
@@ -67,7 +67,7 @@ bool ModelStreamProcessor::processModel(io::ChunkInputStream& in, io::ChunkOutpu
   if (!finalChecks()) return false;
   if (m_observer) m_observer(m_store, m_vertexCount, m_triangleCount);
   const int kept = m_welder.weldVertices(m_store, m_vertexCount, m_triangleCount);
-  printWeldReport(m_console, m_vertexCount, kept);
+  printWeldReport(*m_console, m_vertexCount, kept);
   writeModel(out, kept);
   return true;
 }

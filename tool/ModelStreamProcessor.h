@@ -69,6 +69,8 @@ class ModelStreamProcessor {
   void writeModel(io::ChunkOutputStream& out, int keptCount);
 
   const VertexWelder& welder() const { return m_welder; }
+  // Later console lines go to console (not owned; it must outlive their writing).
+  void setConsole(std::ostream& console) { m_console = &console; }
 
   // Called with the store, the vertex count and the triangle count of every
   // model that passed its checks, just before it is welded (for tests).
@@ -88,7 +90,7 @@ class ModelStreamProcessor {
   bool finalChecks();
 
   ModelStore& m_store;
-  std::ostream& m_console;
+  std::ostream* m_console;  // not owned
   VertexWelder m_welder;
   WeldObserver m_observer;
   std::vector<unsigned char> m_copy;   // one foreign subchunk at a time
@@ -112,6 +114,7 @@ class ModelStreamProcessor {
 };
 
 // The batch tool's processing of one file: a processor over the process-wide
-// store and standard output. Same contract as
+// store, its lines on standard output, or on console. Same contract as
 // ModelStreamProcessor::processStream.
 bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out);
+bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console);

@@ -95,6 +95,11 @@ void ModelStreamProcessor::writeModel(io::ChunkOutputStream& out, int keptCount)
 }
 
 bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+  return processStream(in, out, std::cout);
+}
+
+bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
   static ModelStreamProcessor processor(theModelStore(), std::cout);
+  processor.setConsole(console);
   return processor.processStream(in, out);
 }

@@ -30,6 +30,18 @@ Lines split(const std::string& text) {
   return out;
 }
 
+// The lines of standard error before the closing summary line, which must be
+// there.
+Lines problems(const std::string& err) {
+  Lines lines = split(err);
+  EXPECT_FALSE(lines.empty());
+  if (lines.empty()) return lines;
+  EXPECT_EQ(0u, lines.back().find("xmdopt: ")) << lines.back();
+  EXPECT_NE(std::string::npos, lines.back().find(" replaced, ")) << lines.back();
+  lines.pop_back();
+  return lines;
+}
+
 // A file of two models, the second of which fails its checks.
 std::string oneBadAmongGood() {
   xmdsamples::Model bad = xmdsamples::soup({{{0, 0, 0}}, {{1, 0, 0}}, {{0, 1, 0}}});
@@ -106,7 +118,7 @@ TEST(Xmdopt, DirectoryModeOverATree) {
              "xmdopt: " + t.path() +
                  "/m/broken/bad_index.xmd kept unchanged: a model in it failed a check",
              "xmdopt: " + t.path() + "/m/mixed.xmd kept unchanged: a model in it failed a check"}),
-      split(r.err));
+      problems(r.err));
   // Rejected files keep their bytes; the others hold their result.
   EXPECT_EQ(xmdsamples::badIndex(), t.read("m/broken/bad_index.xmd"));
   EXPECT_EQ(oneBadAmongGood(), t.read("m/mixed.xmd"));
@@ -141,7 +153,7 @@ TEST(Xmdopt, CurrentDirectoryAndFileMode) {
   EXPECT_EQ(
       (Lines{"INFO : processing" + t.path() + "/sub/a.xmd", "INFO - optimization 36 -> 24", ""}),
       split(r.out));
-  const xmdtest::ProgramRun f = runProgram({XMDOPT_EXE, "notes.txt", "ignored"}, t.path());
+  const xmdtest::ProgramRun f = runProgram({XMDOPT_EXE, "notes.txt"}, t.path());
   EXPECT_EQ(0, f.status);
   EXPECT_EQ((Lines{"INFO : processingnotes.txt", "INFO - optimization 6 -> 4", "",
                    "INFO - optimization 3 -> 3", ""}),
@@ -162,7 +174,7 @@ TEST(Xmdopt, ACorruptFileEndsTheRunAndLosesNothing) {
   EXPECT_EQ("INFO : processing" + t.path() + "/b.xmd", out[3]);
   for (std::size_t i = 4; i < out.size(); ++i)
     EXPECT_NE(0u, out[i].find("INFO : processing")) << out[i];
-  const Lines err = split(r.err);
+  const Lines err = problems(r.err);
   ASSERT_EQ(1u, err.size()) << r.err;
   EXPECT_EQ(0u, err[0].find("xmdopt: ")) << err[0];
   EXPECT_NE(std::string::npos, err[0].find(t.path() + "/b.xmd")) << err[0];
@@ -174,10 +186,12 @@ TEST(Xmdopt, ACorruptFileEndsTheRunAndLosesNothing) {
 
 TEST(Xmdopt, MissingFileHelpAndVersion) {
   xmdtest::TempDir t;
+  // A path that does not exist is refused before anything is touched.
   const xmdtest::ProgramRun r = runProgram({XMDOPT_EXE, t / "missing.xmd"});
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(2, r.status);
   EXPECT_EQ("", r.out);
-  EXPECT_EQ("xmdopt: Failed to open file for reading: " + t.path() + "/missing.xmd\n", r.err);
+  EXPECT_EQ(0u, r.err.find("xmdopt: " + t.path() + "/missing.xmd: no such file or directory\n"))
+      << r.err;
   EXPECT_FALSE(t.exists("missing.xmd.result"));
   const xmdtest::ProgramRun h = runProgram({XMDOPT_EXE, "--help"});
   EXPECT_EQ(0, h.status);
@@ -185,7 +199,11 @@ TEST(Xmdopt, MissingFileHelpAndVersion) {
   const xmdtest::ProgramRun v = runProgram({XMDOPT_EXE, "--version"});
   EXPECT_EQ(0, v.status);
   EXPECT_EQ(0u, v.out.find("xmdopt "));
-  const xmdtest::ProgramRun empty = runProgram({XMDOPT_EXE, t / "nothing-here"});
+  const xmdtest::ProgramRun missingDir = runProgram({XMDOPT_EXE, t / "nothing-here"});
+  EXPECT_EQ(2, missingDir.status);
+  EXPECT_EQ("", missingDir.out);
+  t.mkdirs("empty");
+  const xmdtest::ProgramRun empty = runProgram({XMDOPT_EXE, "-q", t / "empty"});
   EXPECT_EQ(0, empty.status);
   EXPECT_EQ("", empty.out + empty.err);
 }

@@ -3,19 +3,18 @@
 // caught there and rendered on standard error.
 #include <iostream>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
+#include "platform/Process.h"
 #include "tool/Driver.h"
 #include "tool/ModelStreamProcessor.h"
 
 int main(int argc, char** argv) {
-#ifndef _WIN32
   // Every file the tool creates is a result that takes its source's
   // permissions when it replaces it (or is removed); until then nobody else
   // may read it, whatever the source allowed.
-  umask(077);
-#endif
-  return runDriver(argc, argv, &processStream, std::cout, std::cerr);
+  platform::_umask(077);
+  const ModelProcessor::StreamProcessor process =
+      [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+        return processStream(in, out, console);
+      };
+  return runDriver(argc, argv, process, std::cout, std::cerr);
 }

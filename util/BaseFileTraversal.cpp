@@ -1,5 +1,7 @@
 #include "util/BaseFileTraversal.h"
 
+#include <stdexcept>
+
 #include <algorithm>
 
 #include "io/fs/DirectoryListing.h"
@@ -28,6 +30,10 @@ bool BaseFileTraversal::enterDirectory(const std::string&, const std::string&,
   return true;
 }
 
+void BaseFileTraversal::onDirectoryFailure(const std::string&, const std::string& message) {
+  throw std::runtime_error(message);
+}
+
 void BaseFileTraversal::onDirectoryCycle(const std::string&, const std::string&,
                                          const io::fs::DirectoryEntry&) {}
 
@@ -38,13 +44,24 @@ bool BaseFileTraversal::onCurrentPath(const io::fs::FileId& id) const {
 void BaseFileTraversal::traverseDirectory(const std::string& directory,
                                           const std::string& relativeDirectory) {
   io::fs::DirectoryListing listing;
-  fs->listDirectory(io::fs::Path(directory, "*.*"), listing);
+  try {
+    fs->listDirectory(io::fs::Path(directory, "*.*"), listing);
+  } catch (const std::runtime_error& e) {
+    onDirectoryFailure(relativeDirectory, e.what());
+    return;
+  }
   for (const io::fs::DirectoryEntry& entry : listing) {
     if (entry.isDirectory) {
       if (!enterDirectory(directory, relativeDirectory, entry)) continue;
       const io::fs::Path sub(directory, entry.name);
       io::fs::FileId id;
-      const bool known = fs->getFileId(sub, id);
+      bool known = false;
+      try {
+        known = fs->getFileId(sub, id);
+      } catch (const std::runtime_error& e) {
+        onDirectoryFailure(io::fs::Path(relativeDirectory, entry.name), e.what());
+        continue;
+      }
       if (known && onCurrentPath(id)) {
         onDirectoryCycle(directory, relativeDirectory, entry);
         continue;

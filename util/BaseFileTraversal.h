@@ -9,8 +9,11 @@
 // again: it goes to onDirectoryCycle instead, so the walk always ends.
 //
 // The traversal shares ownership of the file system. It reports nothing of
-// its own: a directory that cannot be listed contributes nothing; exceptions
-// of the file system and the callbacks pass out of traverse unchanged.
+// its own: a directory that cannot be listed contributes nothing; a
+// directory whose path the file system cannot take (it throws a
+// std::runtime_error, as a text conversion does for a path too long) goes to
+// onDirectoryFailure, which throws it on here; other exceptions of the file
+// system and the callbacks pass out of traverse unchanged.
 #pragma once
 
 #include <string>
@@ -46,6 +49,11 @@ class BaseFileTraversal {
   // one on the current path (reached through a link). Does nothing here.
   virtual void onDirectoryCycle(const std::string& directory, const std::string& relativeDirectory,
                                 const io::fs::DirectoryEntry& entry);
+
+  // Called with a directory (relative to the walk's start) whose path the
+  // file system could not take, and the failure's message; the walk goes on
+  // without it. Throws std::runtime_error(message) here.
+  virtual void onDirectoryFailure(const std::string& relativeDirectory, const std::string& message);
 
   // The recursive step: lists directory and handles its entries;
   // relativeDirectory is the same directory relative to the walk's start.

@@ -27,4 +27,9 @@ void CollectFilesByExtensionTraversal::onDirectoryCycle(const std::string& /*dir
   m_skippedCycles.push_back(io::fs::Path(relativeDirectory, entry.name));
 }
 
+void CollectFilesByExtensionTraversal::onDirectoryFailure(const std::string& relativeDirectory,
+                                                          const std::string& message) {
+  m_failures.push_back(Failure{relativeDirectory, message, getFileCount()});
+}
+
 }  // namespace util

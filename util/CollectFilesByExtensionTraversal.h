@@ -33,6 +33,15 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
   // The subdirectories (relative to the walk's start) that were not entered
   // because they are a directory already being walked.
   const std::vector<std::string>& getSkippedCycles() const { return m_skippedCycles; }
+  // A subdirectory (relative to the walk's start) whose path the file system
+  // could not take, the failure's message, and the number of files collected
+  // before it (where it stands in the walk's order).
+  struct Failure {
+    std::string directory;
+    std::string message;
+    unsigned filesBefore;
+  };
+  const std::vector<Failure>& getFailures() const { return m_failures; }
 
  protected:
   void onFile(const std::string& directory, const std::string& relativeDirectory,
@@ -41,6 +50,8 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
                       const io::fs::DirectoryEntry& entry) override;
   void onDirectoryCycle(const std::string& directory, const std::string& relativeDirectory,
                         const io::fs::DirectoryEntry& entry) override;
+  void onDirectoryFailure(const std::string& relativeDirectory,
+                          const std::string& message) override;
 
  private:
   struct CollectedFile {
@@ -52,6 +63,7 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
   bool recursive;
   std::vector<CollectedFile> files;
   std::vector<std::string> m_skippedCycles;
+  std::vector<Failure> m_failures;
 };
 
 }  // namespace util

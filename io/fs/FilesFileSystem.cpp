@@ -33,6 +33,7 @@ boost::shared_ptr<Stream> openStdStream(const NativePath& path, const char* mode
 FilesFileSystem::FilesFileSystem(const std::string& root) : m_root(lang::ansiToWide(root)) {}
 
 NativePath FilesFileSystem::resolve(const std::string& path) const {
+  if (path.empty()) return NativePath(m_root.empty() ? std::u16string(u".") : m_root);  // the root
   std::u16string resolved = m_root;
   if (!resolved.empty()) resolved.push_back(u'/');
   resolved += lang::ansiToWide(path);

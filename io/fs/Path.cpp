@@ -36,6 +36,15 @@ Path::Path(const std::string& parent, const std::string& child) : std::string(pa
   dropTrailingSeparator(*this);
 }
 
+Path Path::ofEntry(const std::string& directory, const std::string& name) {
+  Path out;
+  out.reserve(directory.size() + 1 + name.size());
+  out.append(directory);
+  if (!out.empty() && out.back() != '/') out.push_back('/');
+  out.append(name);
+  return out;
+}
+
 bool Path::isAbsolute(const std::string& path) {
   if (!path.empty() && path[0] == '/') return true;
   return path.size() >= 3 && path[1] == ':' && path[2] == '/';

@@ -34,6 +34,13 @@ class Path : public std::string {
   // ("D:/x"). Only the forward separator counts: "D:\x", "D:", "D:x" and the
   // empty path are relative.
   static bool isAbsolute(const std::string& path);
+
+  // The path of the entry name inside directory: directory as it stands, "/"
+  // unless directory is empty or already ends with "/", then name byte for
+  // byte. A name from a directory listing is one component whatever bytes it
+  // holds, where Path(parent, child) reads a backslash in child as a
+  // separator. ofEntry("", "a") is "a"; ofEntry("/", "a") is "/a".
+  static Path ofEntry(const std::string& directory, const std::string& name);
 };
 
 }  // namespace fs

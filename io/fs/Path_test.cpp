@@ -50,6 +50,29 @@ TEST(Path, Joins) {
         << c.parent << " + " << c.child;
 }
 
+TEST(Path, EntriesKeepEveryByteOfTheirName) {
+  const struct {
+    const char* directory;
+    const char* name;
+    const char* out;
+  } cases[] = {
+      {"", "a.xmd", "a.xmd"},
+      {"sub", "a.xmd", "sub/a.xmd"},
+      {"/", "a.xmd", "/a.xmd"},
+      {"root/", "a", "root/a"},
+      {"sub", "..\\outside\\v.xmd", "sub/..\\outside\\v.xmd"},  // one name, not a path
+      {"", "\\tmp\\v.xmd", "\\tmp\\v.xmd"},                     // not absolute
+      {"d", "a:", "d/a:"},
+      {"d\\e", "f", "d\\e/f"},  // the directory is not normalised either
+      {"", "", ""},
+  };
+  for (const auto& c : cases) {
+    const Path p = Path::ofEntry(c.directory, c.name);
+    EXPECT_EQ(c.out, std::string(p)) << c.directory << " + " << c.name;
+  }
+  EXPECT_FALSE(Path::isAbsolute(Path::ofEntry("", "\\tmp\\v.xmd")));
+}
+
 TEST(Path, IsAbsolute) {
   const struct {
     const char* path;

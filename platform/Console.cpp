@@ -1,0 +1,9 @@
+#include "platform/Console.h"
+
+#include <unistd.h>
+
+namespace platform {
+
+bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace platform

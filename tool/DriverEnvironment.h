@@ -1,0 +1,38 @@
+// DriverEnvironment: what the batch driver takes from its caller besides the
+// argument and the output streams: how to make the file system rooted at the
+// directory it works on, and the current directory (for a run without
+// argument). The program passes DriverEnvironment::real(): files on the disk
+// and the process's own current directory; tests pass an in-memory file
+// system and a directory of their choosing.
+//
+// A value; the functions it holds are called on the driver's thread.
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <memory>
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "io/fs/BaseFileSystem.h"
+
+struct DriverEnvironment {
+  // Returns the file system whose root is root (a normalised path; "" for
+  // the current directory, "/" for the top). May throw what the file system
+  // throws for a root it cannot take.
+  std::function<boost::shared_ptr<io::fs::BaseFileSystem>(const std::string& root)> fileSystemAt;
+  // Returns the current directory, an absolute path. Throws
+  // std::runtime_error when it cannot be read.
+  std::function<std::string()> currentDirectory;
+  // Returns true when the error stream is a terminal a person watches (the
+  // progress line is drawn only there).
+  std::function<bool()> errorIsTerminal = [] { return false; };
+  // Returns the stream of the --files-from list name ("-": standard input),
+  // or null when it cannot be opened.
+  std::function<std::shared_ptr<std::istream>(const std::string& name)> openList;
+
+  // io::fs::FilesFileSystem over the disk, and the process's current
+  // directory as the platform reports it.
+  static DriverEnvironment real();
+};
