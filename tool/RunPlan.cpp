@@ -112,7 +112,7 @@ class Planner {
     } else if (!m_names.insert(io::fs::Path::ofEntry(root.shown, file)).second) {
       return;
     }
-    m_files.push_back(PlannedFile{root.fileSystem, root.shown, file});
+    m_files.push_back(PlannedFile{root.fileSystem, root.shown, file, ""});
   }
 
   const DriverEnvironment& m_env;
