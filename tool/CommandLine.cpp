@@ -23,8 +23,6 @@ const char kUsage[] =
     "  -k, --keep-going       a file that cannot be processed is reported and the run\n"
     "                         goes on with the next one\n"
     "  -q, --quiet            only ERROR lines on standard output, no summary line\n"
-    "  -j, --jobs N           files processed by N workers at once (default: one per\n"
-    "                         core); results still take their sources' names in order\n"
     "  --report FILE          one JSON object per file and a closing summary (JSON Lines)\n"
     "  --files-from FILE      read the paths from FILE, one per line (\"-\": standard input)\n"
     "  -0, --null             the --files-from list is separated by NUL bytes\n"
@@ -58,7 +56,6 @@ void addOptions(CLI::App& app, CommandLine& cl) {
   app.add_flag("-k,--keep-going", cl.keepGoing)->disable_flag_override();
   app.add_flag("-q,--quiet", cl.quiet)->disable_flag_override();
   app.add_flag("-0,--null", cl.nullSeparated)->disable_flag_override();
-  app.add_option("-j,--jobs", cl.jobs)->check(CLI::Range(1u, 1024u));
   app.add_option("--report", cl.report);
   app.add_option("--files-from", cl.filesFrom);
   app.add_option("paths", cl.paths);

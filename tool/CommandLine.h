@@ -44,7 +44,6 @@ struct CommandLine {
   bool keepGoing = false;          // -k: a failing file does not end the run
   bool quiet = false;              // -q: only ERROR lines on stdout
   bool nullSeparated = false;      // -0: the --files-from list is NUL-separated
-  unsigned jobs = 0;               // -j: worker count; 0 = one per core
   std::string report;              // --report: JSON Lines file, or empty
   std::string filesFrom;           // --files-from: list file, "-" for stdin, or empty
   std::vector<std::string> paths;  // in the order given

@@ -19,20 +19,17 @@ TEST(CommandLine, PathsAndOptionsInAnyOrder) {
   const tool::CommandLine none = parse({});
   EXPECT_TRUE(none.paths.empty());
   EXPECT_FALSE(none.check || none.keepGoing || none.quiet || none.help || none.version);
-  EXPECT_EQ(0u, none.jobs);
 
   const tool::CommandLine cl =
-      parse({"a.xmd", "-n", "models", "--keep-going", "-q", "..", "-j", "3", "--report=r.json"});
+      parse({"a.xmd", "-n", "models", "--keep-going", "-q", "..", "--report=r.json"});
   EXPECT_EQ((std::vector<std::string>{"a.xmd", "models", ".."}), cl.paths);
   EXPECT_TRUE(cl.check);
   EXPECT_TRUE(cl.keepGoing);
   EXPECT_TRUE(cl.quiet);
-  EXPECT_EQ(3u, cl.jobs);
   EXPECT_EQ("r.json", cl.report);
 
-  const tool::CommandLine combined = parse({"-nkq", "--jobs=2", "--files-from", "-", "-0"});
+  const tool::CommandLine combined = parse({"-nkq", "--files-from", "-", "-0"});
   EXPECT_TRUE(combined.check && combined.keepGoing && combined.quiet && combined.nullSeparated);
-  EXPECT_EQ(2u, combined.jobs);
   EXPECT_EQ("-", combined.filesFrom);
   EXPECT_TRUE(combined.paths.empty());
 }
@@ -49,9 +46,9 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_TRUE(parse({"-h"}).help);
   EXPECT_TRUE(parse({"--version"}).version);
   EXPECT_EQ(0u, std::string(tool::kUsage).find("usage: xmdopt [PATH]"));
-  for (const char* word : {"--check", "--keep-going", "--quiet", "--jobs", "--report",
-                           "--files-from", "--null", ".result", "rejected", "owner", "link",
-                           "Exit status", "  2  usage error", "  3  with --check"})
+  for (const char* word :
+       {"--check", "--keep-going", "--quiet", "--report", "--files-from", "--null", ".result",
+        "rejected", "owner", "link", "Exit status", "  2  usage error", "  3  with --check"})
     EXPECT_NE(std::string::npos, std::string(tool::kUsage).find(word)) << word;
 }
 
@@ -69,9 +66,7 @@ TEST(CommandLine, UsageErrorsNameTheArgument) {
       {{"--report"}, "--report"},
       {{"--report", ""}, "--report"},
       {{"--files-from="}, "--files-from"},
-      {{"-j", "0"}, "jobs"},
-      {{"-j", "many"}, "jobs"},
-      {{"--jobs=-1"}, "jobs"},
+      {{"-j", "2"}, "-j"},
       {{"-0"}, "--null"},
       {{"--check=yes"}, "check"},
   };

@@ -89,7 +89,7 @@ TEST(XmdoptOptions, UsageErrorsTouchNothing) {
       {{t / "m/a.xmd", t / "missing-dir"}, "missing-dir"},
       {{t / "m", t / "missing.xmd"}, "missing.xmd"},
       {{"--report", t / "r.jsonl", t / "nowhere/x.xmd"}, "nowhere/x.xmd"},
-      {{"-j", "0", t / "m"}, "jobs"},
+      {{"--jobs", "2", t / "m"}, "--jobs"},
       {{"--files-from", t / "no-list"}, "no-list"},
   };
   for (const auto& c : cases) {
