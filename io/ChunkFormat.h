@@ -11,9 +11,13 @@
 // bit 1 and magnitude bits 0..5 in bits 2..7; each further byte holds a
 // "more follows" flag in bit 0 and the next 7 magnitude bits in bits 1..7.
 // Magnitudes up to 2^31 - 1 take at most 5 bytes (6 + 4 * 7 = 34 bits).
+//
+// encodeInteger and decodeInteger are the integer's one encoder and one
+// decoder; the chunk streams and every bulk read go through them.
 #pragma once
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 
 namespace io {
@@ -50,6 +54,33 @@ inline int encodeInteger(int value, unsigned char out[kMaxIntegerBytes]) {
     if (m != 0) next |= kMoreFlag;
     out[n++] = static_cast<unsigned char>(next);
   }
+  return n;
+}
+
+// What decodeInteger returns for bytes that hold no integer the format
+// allows: a sixth byte announced, or a magnitude past 2^31 - 1.
+const int kInvalidInteger = -1;
+
+// Decodes the chunk integer that starts at bytes, of which size are at hand.
+// Returns the byte count it took (1 to 5), value then holding it; 0 when
+// the size bytes end before the integer does; kInvalidInteger when the
+// integer is one the format does not allow (value untouched both times).
+inline int decodeInteger(const unsigned char* bytes, size_t size, int& value) {
+  if (size == 0) return 0;
+  unsigned b = bytes[0];
+  uint64_t magnitude = b >> 2;
+  const bool negative = (b & kNegativeFlag) != 0;
+  int shift = kFirstGroupBits;
+  int n = 1;
+  for (; b & kMoreFlag; ++n) {
+    if (n == kMaxIntegerBytes) return kInvalidInteger;
+    if (static_cast<size_t>(n) == size) return 0;
+    b = bytes[n];
+    magnitude |= static_cast<uint64_t>(b >> 1) << shift;
+    shift += kNextGroupBits;
+  }
+  if (magnitude > kMaxMagnitude) return kInvalidInteger;
+  value = negative ? -static_cast<int>(magnitude) : static_cast<int>(magnitude);
   return n;
 }
 
