@@ -28,6 +28,9 @@
 
 namespace {
 
+using tool::ModelStore;
+using tool::ModelStreamProcessor;
+
 const int kVertices = 65000;
 const int kTriangles = 120000;
 const int kBones = 8;

@@ -1,13 +1,17 @@
 // xmdopt: the program entry. The batch itself is runDriver (tool/Driver.h)
 // over the model processing of tool/ModelStreamProcessor.h; every failure is
-// caught there and rendered on standard error.
+// caught there and rendered on standard error. main owns the one model store
+// and the one processor of the run; the processor prints to the same stream
+// as the driver.
 #include <iostream>
+#include <memory>
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
 #include "tool/Driver.h"
+#include "tool/ModelStore.h"
 #include "tool/ModelStreamProcessor.h"
 
 int main(int argc, char** argv) {
@@ -17,5 +21,14 @@ int main(int argc, char** argv) {
   // may read it, whatever the source allowed.
   umask(077);
 #endif
-  return runDriver(argc, argv, &processStream, std::cout, std::cerr);
+  std::ostream& out = std::cout;
+  // Value-initialised: zero arrays, empty bone names. Too large for a stack.
+  const std::unique_ptr<tool::ModelStore> store(new tool::ModelStore());
+  tool::ModelStreamProcessor processor(*store, out);
+  return runDriver(
+      argc, argv,
+      [&processor](io::ChunkInputStream& in, io::ChunkOutputStream& result) {
+        return processor.processStream(in, result);
+      },
+      out, std::cerr);
 }
