@@ -58,15 +58,10 @@ void ChunkInputStream::endChunk(int end) {
 
 int ChunkInputStream::readInt() {
   int start = getPosition();
-  // The bytes up to the first without the "more" flag, five at most; the
-  // decoder then refuses a sixth byte announced or a magnitude too large.
-  unsigned char bytes[chunk::kMaxIntegerBytes];
-  int n = 0;
-  do {
-    bytes[n] = m_data.readByte();
-  } while ((bytes[n++] & chunk::kMoreFlag) && n < chunk::kMaxIntegerBytes);
+  chunk::IntegerDecoder decoder(m_data.readByte());
+  while (decoder.more()) decoder.take(m_data.readByte());
   int value = 0;
-  if (chunk::decodeInteger(bytes, static_cast<size_t>(n), value) != n)
+  if (!decoder.finish(value))
     detail::raise<IOException>("Invalid chunk integer at {0,#} while reading {1}", start,
                                m_data.toString());
   return value;
