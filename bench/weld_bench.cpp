@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace tool;
 using tooltest::TestModel;
 
 const TestModel& input(int which) {

@@ -1,8 +1,8 @@
 // Fuzz target: processStream over arbitrary bytes, through in-memory streams.
 //
-// Input: the bytes of a model file. The processor is the batch tool's: one
-// process-wide model store, reused from model to model and from input to
-// input as from file to file; its console lines go nowhere (to standard
+// Input: the bytes of a model file. The processor is made as the batch
+// tool's main makes it: one model store, reused from model to model and
+// from input to input as from file to file; its console lines go nowhere (to standard
 // output when XMD_FUZZ_CONSOLE is set, to see what a replayed input does).
 //
 // On every input processStream must either complete or throw one of the
@@ -53,10 +53,13 @@ class NullBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-ModelStreamProcessor& processor() {
+// The fuzzer calls in once per input: the store and the processor live for
+// the whole run here, as the tool's main keeps them from file to file.
+tool::ModelStreamProcessor& processor() {
   static NullBuffer buffer;
   static std::ostream console(std::getenv("XMD_FUZZ_CONSOLE") ? std::cout.rdbuf() : &buffer);
-  static ModelStreamProcessor* p = new ModelStreamProcessor(theModelStore(), console);
+  static tool::ModelStore* store = new tool::ModelStore();
+  static tool::ModelStreamProcessor* p = new tool::ModelStreamProcessor(*store, console);
   return *p;
 }
 

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
+#include "io/BigEndian.h"
 #include "io/ChunkFormat.h"
+#include "io/EOFException.h"
 #include "io/Raise.h"
 
 namespace io {
@@ -13,6 +16,17 @@ namespace {
 
 // readBytes grows its buffer by what arrives, starting with this much.
 const int kFirstReadStep = 64 * 1024;
+
+// readInts decodes from a block of at most this many bytes on the stack.
+const int kIntegerBlock = 16 * 1024;
+static_assert(kIntegerBlock > chunk::kMaxIntegerBytes, "a block holds a partial integer and more");
+
+// Turns count floats whose big-endian bytes lie in their own storage into
+// their values, in place.
+void floatsFromBigEndian(float* values, int count) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(values);
+  for (int i = 0; i < count; ++i) values[i] = loadBigEndian<float>(bytes + 4 * i);
+}
 
 }  // namespace
 
@@ -44,23 +58,13 @@ void ChunkInputStream::endChunk(int end) {
 
 int ChunkInputStream::readInt() {
   int start = getPosition();
-  unsigned b = m_data.readByte();
-  bool negative = (b & chunk::kNegativeFlag) != 0;
-  uint64_t magnitude = b >> 2;
-  int shift = chunk::kFirstGroupBits;
-  for (int count = 1; b & chunk::kMoreFlag; ++count) {
-    if (count == chunk::kMaxIntegerBytes)
-      detail::raise<IOException>("Invalid chunk integer at {0,#} while reading {1}", start,
-                                 m_data.toString());
-    b = m_data.readByte();
-    magnitude |= static_cast<uint64_t>(b >> 1) << shift;
-    shift += chunk::kNextGroupBits;
-  }
-  if (magnitude > chunk::kMaxMagnitude)
+  chunk::IntegerDecoder decoder(m_data.readByte());
+  while (decoder.more()) decoder.take(m_data.readByte());
+  int value = 0;
+  if (!decoder.finish(value))
     detail::raise<IOException>("Invalid chunk integer at {0,#} while reading {1}", start,
                                m_data.toString());
-  int value = static_cast<int>(magnitude);
-  return negative ? -value : value;
+  return value;
 }
 
 float ChunkInputStream::readFloat() { return m_data.readFloat(); }
@@ -92,6 +96,92 @@ void ChunkInputStream::readBytes(std::vector<unsigned char>& buffer, int start, 
   buffer.resize(got);
 
   if (!m_data.seek(saved, 0))
+    detail::raise<IOException>("Failed to seek file position: {0}", m_data.toString());
+}
+
+void ChunkInputStream::readFloats(float* out, int count) {
+  if (count <= 0) return;
+  // The floats that end by position 2^31 - 1 come in one read; one past it
+  // fails in readFloat as it would alone.
+  const int start = getPosition();
+  const int block = std::min(count, (INT_MAX - start) / 4);
+  try {
+    m_data.readFully(out, 4 * block);
+  } catch (const EOFException&) {
+    floatsFromBigEndian(out, (getPosition() - start) / 4);
+    throw;
+  }
+  floatsFromBigEndian(out, block);
+  for (int i = block; i < count; ++i) out[i] = readFloat();
+}
+
+int ChunkInputStream::readInts(int* out, int count, int low, int high) {
+  // Every integer takes at least one byte, so reading as many bytes as
+  // integers remain (one begun counting among them) never reaches past the
+  // last of them. Only a stop before count (a value out of range, an integer
+  // refused) can leave bytes read beyond the single reads' position: the
+  // source is then sought back to it.
+  unsigned char block[kIntegerBlock];
+  int have = 0;  // bytes in block; block[0] starts the next integer
+  int stored = 0;
+  while (stored < count) {
+    int used = 0;
+    while (stored < count) {
+      int value = 0;
+      const int n = chunk::decodeInteger(block + used, static_cast<size_t>(have - used), value);
+      if (n == 0) break;
+      if (n == chunk::kInvalidInteger) {
+        // readInt raises the failure, from the integer's first byte on.
+        seekBack(getPosition() - (have - used));
+        have = used = 0;
+        value = readInt();
+      } else {
+        used += n;
+      }
+      out[stored++] = value;
+      if (value < low || value > high) {
+        seekBack(getPosition() - (have - used));
+        return stored;
+      }
+    }
+    std::memmove(block, block + used, static_cast<size_t>(have - used));
+    have -= used;
+    if (stored == count) break;
+    // Never past position 2^31 - 1: there readByte fails as readInt would.
+    const int want = std::min({count - stored, kIntegerBlock - have, INT_MAX - getPosition()});
+    const int got = want > 0 ? m_data.read(block + have, want) : 0;
+    if (got > 0) {
+      have += got;
+    } else {
+      block[have++] = m_data.readByte();  // at the source's end: its failure
+    }
+  }
+  seekBack(getPosition() - have);  // nothing left over when no stop came
+  return stored;
+}
+
+void ChunkInputStream::skipBytes(int count) {
+  if (count <= 0) return;
+  const long long target = static_cast<long long>(getPosition()) + count;
+  if (target <= INT_MAX) {
+    skipTo(static_cast<int>(target));
+    return;
+  }
+  skipTo(INT_MAX);
+  m_data.readByte();  // one past 2^31 - 1: fails as the single read there
+}
+
+void ChunkInputStream::skipTo(int position) {
+  while (getPosition() < position) {
+    const int remaining = position - getPosition();
+    // A short skip means the source ended: readByte raises its failure.
+    if (m_data.skip(remaining) < remaining) m_data.readByte();
+  }
+}
+
+void ChunkInputStream::seekBack(int position) {
+  if (position == getPosition()) return;
+  if (!m_data.seek(position, 0))
     detail::raise<IOException>("Failed to seek file position: {0}", m_data.toString());
 }
 

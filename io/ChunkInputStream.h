@@ -14,6 +14,7 @@
 // body read past its end. The source is not owned.
 #pragma once
 
+#include <climits>
 #include <vector>
 
 #include "io/DataInputStream.h"
@@ -56,7 +57,33 @@ class ChunkInputStream : public FilterInputStream {
   // cannot be positioned at start or back.
   void readBytes(std::vector<unsigned char>& buffer, int start, int length);
 
+  // Bulk reads: each gives what a loop of the single reads above gives (the
+  // same values, the same position afterwards, and the same exception at the
+  // same position when the source ends or a value is refused), asking the
+  // source for many bytes at a time. The loops they stand for are named.
+
+  // count floats into out: for i < count, out[i] = readFloat(). Their bytes
+  // come in one read of the source, as each float's four do for readFloat:
+  // a source that delivers fewer counts as ended. After io::EOFException
+  // out holds every float that was whole; the slot of a partial one is
+  // overwritten. count <= 0 reads nothing.
+  void readFloats(float* out, int count);
+  // Chunk integers into out: for i < count, out[i] = readInt(), stopping
+  // after the first value outside [low, high]. Returns how many were stored,
+  // that value included. Throws what readInt throws.
+  int readInts(int* out, int count, int low = INT_MIN, int high = INT_MAX);
+  // count readByte calls, the bytes dropped (count <= 0: none). When the
+  // source ends first, io::EOFException with the position at its end.
+  void skipBytes(int count);
+  // readByte calls, the bytes dropped, up to position (none when the
+  // position is there or past it). Throws as skipBytes.
+  void skipTo(int position);
+
  private:
+  // Puts the source back to position, bytes read past a stop of readInts.
+  // Throws io::IOException "Failed to seek file position: {0}".
+  void seekBack(int position);
+
   DataInputStream m_data;
 };
 

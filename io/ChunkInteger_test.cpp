@@ -79,6 +79,35 @@ TEST(ChunkInteger, EveryMagnitudeBoundaryUsesTheFewestBytes) {
   }
 }
 
+// The decoder on its own: the bytes it took, 0 for bytes that end inside the
+// integer, kInvalidInteger for a form the format refuses.
+TEST(ChunkInteger, DecoderOverEveryPrefix) {
+  struct Case {
+    Bytes in;
+    int taken;  // over all of in
+    int value;
+  } cases[] = {
+      {bytes({0x14}), 1, 5},
+      {bytes({0x93, 0x02, 0xFF}), 2, -100},  // bytes after the integer stay
+      {bytes({0xFD, 0xFF, 0xFF, 0xFF, 0x1E}), 5, 2147483647},
+      {bytes({0x03, 0x00}), 2, 0},
+      {bytes({0x01, 0x01, 0x01, 0x01, 0x01, 0x00}), io::chunk::kInvalidInteger, 0},
+      {bytes({0x01, 0x01, 0x01, 0x01, 0x20}), io::chunk::kInvalidInteger, 0},
+      {bytes({0x03, 0x01, 0x01, 0x01, 0x20}), io::chunk::kInvalidInteger, 0},
+  };
+  for (const Case& c : cases) {
+    for (size_t size = 0; size <= c.in.size(); ++size) {
+      int value = 12345;
+      const int taken = io::chunk::decodeInteger(c.in.data(), size, value);
+      // The integer's own bytes decide; fewer than it needs give 0.
+      const size_t needs = c.taken > 0 ? size_t(c.taken) : size_t(io::chunk::kMaxIntegerBytes);
+      const int expected = size < needs ? 0 : c.taken;
+      EXPECT_EQ(taken, expected) << "case of " << c.in.size() << " bytes, size " << size;
+      EXPECT_EQ(value, expected > 0 ? c.value : 12345);
+    }
+  }
+}
+
 TEST(ChunkInteger, LongerFormsAreReadToo) {
   // Never written (the writer uses the fewest bytes), but well formed.
   EXPECT_EQ(decode(bytes({0x01, 0x00})), 0);

@@ -2,8 +2,8 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstring>
 
+#include "io/BigEndian.h"
 #include "io/ByteArrayOutputStream.h"
 #include "io/ChunkFormat.h"
 #include "io/DataOutputStream.h"
@@ -92,9 +92,9 @@ void ChunkOutputStream::endChunk() {
   int length = size - start;
   if (!(length >= 0 && start >= chunk::kLengthSize && start <= size))
     detail::raise<IOException>("Invalid chunk {0} size when writing {1}", name, d.out->toString());
-  d.scratch.reset();
-  d.encoder.writeInt(length);
-  std::memcpy(&d.buffer[start - chunk::kLengthSize], d.scratch.data(), chunk::kLengthSize);
+  static_assert(chunk::kLengthSize == static_cast<int>(sizeof(int32_t)),
+                "the length field is a 32-bit int");
+  storeBigEndian(static_cast<int32_t>(length), &d.buffer[start - chunk::kLengthSize]);
   if (d.chunkStarts.size() == 0) d.handOver();
 }
 
@@ -111,12 +111,9 @@ void ChunkOutputStream::writeInt(int value) {
 }
 
 void ChunkOutputStream::writeFloat(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, 4);
-  unsigned char bytes[4] = {
-      static_cast<unsigned char>(bits >> 24), static_cast<unsigned char>(bits >> 16),
-      static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits)};
-  m_impl->append(bytes, 4);
+  unsigned char bytes[sizeof value];
+  storeBigEndian(value, bytes);
+  m_impl->append(bytes, sizeof bytes);
 }
 
 void ChunkOutputStream::writeString(const lang::String& value) {

@@ -2,8 +2,8 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstring>
 
+#include "io/BigEndian.h"
 #include "io/EOFException.h"
 #include "io/Raise.h"
 #include "lang/Encoding.h"
@@ -15,10 +15,6 @@ namespace {
 const lang::Encoding& utf8() {
   static const lang::Encoding encoding("UTF-8");
   return encoding;
-}
-
-uint32_t bigEndian32(const unsigned char* b) {
-  return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | uint32_t(b[3]);
 }
 
 }  // namespace
@@ -51,22 +47,19 @@ unsigned char DataInputStream::readByte() {
 short DataInputStream::readShort() {
   unsigned char b[2];
   readFully(b, 2);
-  return static_cast<short>((b[0] << 8) | b[1]);
+  return loadBigEndian<int16_t>(b);
 }
 
 int DataInputStream::readInt() {
   unsigned char b[4];
   readFully(b, 4);
-  return static_cast<int>(bigEndian32(b));
+  return loadBigEndian<int32_t>(b);
 }
 
 float DataInputStream::readFloat() {
   unsigned char b[4];
   readFully(b, 4);
-  uint32_t bits = bigEndian32(b);
-  float value;
-  std::memcpy(&value, &bits, 4);
-  return value;
+  return loadBigEndian<float>(b);
 }
 
 lang::String DataInputStream::readUTF() {

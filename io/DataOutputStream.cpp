@@ -1,8 +1,8 @@
 #include "io/DataOutputStream.h"
 
 #include <cstdint>
-#include <cstring>
 
+#include "io/BigEndian.h"
 #include "io/Raise.h"
 #include "lang/Encoding.h"
 
@@ -55,21 +55,21 @@ void DataOutputStream::writeByte(int value) {
 }
 
 void DataOutputStream::writeShort(int value) {
-  unsigned char b[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+  unsigned char b[2];
+  storeBigEndian(static_cast<uint16_t>(value), b);
   write(b, 2);
 }
 
 void DataOutputStream::writeInt(int value) {
-  uint32_t v = static_cast<uint32_t>(value);
-  unsigned char b[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
-                        static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+  unsigned char b[4];
+  storeBigEndian(static_cast<int32_t>(value), b);
   write(b, 4);
 }
 
 void DataOutputStream::writeFloat(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, 4);
-  writeInt(static_cast<int>(bits));
+  unsigned char b[4];
+  storeBigEndian(value, b);
+  write(b, 4);
 }
 
 long long DataOutputStream::measureUTF(const lang::String& value) {

@@ -35,7 +35,7 @@ readonly lang_may_include=(io/IOException.h io/EOFException.h io/FileNotFoundExc
                            io/UnsupportedEncodingException.h)
 
 # Test helpers not yet under testing/: they may include what a test may.
-readonly test_helpers=(tool/ModelFixtures.h)
+readonly test_helpers=()
 
 # Sets `layer` to the layer number of a path relative to the root, or to ""
 # when it lies in no layer. (Functions set variables rather than print, so

@@ -2,11 +2,13 @@
 
 #include <limits>
 
-#include "tool/ModelFixtures.h"
+#include "testing/ModelFixtures.h"
 
 namespace {
 
-using namespace modeltest;
+using namespace xmdtest;
+using tool::BoneInfluence;
+using tool::sortInfluences;
 
 struct RejectCase {
   const char* name;

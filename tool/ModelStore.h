@@ -1,9 +1,11 @@
 // ModelStore: the one store that holds a model while it is checked, welded
 // and written. Vertex attributes lie in parallel arrays indexed by vertex
-// number; the store is allocated once and reused from model to model, and
-// nothing in it is cleared between models except what the reader clears
-// (see ModelStreamProcessor.h). It is a plain record: the model reader fills it,
-// the welder compacts it in place, the writer reads it.
+// number; the program entry allocates one store (value-initialised: every
+// array zero, bone names empty) and the model processor reuses it from model
+// to model; nothing in it is cleared between models except what the reader
+// clears (see ModelStreamProcessor.h). It is a plain record: the model
+// reader fills it, the welder compacts it in place, the writer reads it.
+// About 20 MB: allocate it on the heap.
 //
 // Capacities: every model that the reader's checks admit fits. 65534
 // vertices (two spare entries), 16 texture coordinate layers of up to four
@@ -20,10 +22,14 @@
 
 #include "lang/String.h"
 
+namespace tool {
+
 struct ModelStore {
   static constexpr int kMaxVertices = 65534;
   static constexpr int kVertexEntries = 65536;  // two spare entries
-  static constexpr int kMaxLayers = 16;         // the slot check's limit
+  // Texture coordinate layers: the reader admits at most 16 vertex data
+  // slots, one per layer. The one limit on layers (the vertex format's too).
+  static constexpr int kMaxLayers = 16;
   static constexpr int kMaxLayerDimension = 4;
   static constexpr int kMaxBones = 256;
   static constexpr int kInfluenceSlots = 4;
@@ -56,6 +62,4 @@ struct ModelStore {
   bool hasSkin;     // the model had a "skin" subchunk
 };
 
-// The process-wide store, zeroed at program start (positions, normals and
-// every other array 0, bone names empty).
-ModelStore& theModelStore();
+}  // namespace tool

@@ -15,9 +15,17 @@
 // layers and "skin" (when present); never "vertexcolors".
 //
 // The processor uses the store it is given for every model, one at a time,
-// and writes its console lines to the stream it is given. Problems of the
-// container (malformed framing, a chunk running past the end of the file)
-// are io exceptions that pass on; problems of a model's contents are lines.
+// and writes its console lines to the stream it is given; the caller owns
+// both and keeps them alive while the processor is used. What it reads of a
+// model besides the store (the "info" fields, the subchunks seen) lives in
+// two records that start afresh with every model. Problems of the container
+// (malformed framing, a chunk running past the end of the file) are io
+// exceptions that pass on; problems of a model's contents are lines. One
+// thread.
+//
+// The processor's walk of the file is in ModelStreamProcessor.cpp, the
+// reading and checks of a model in ModelReader.cpp, the writing of the
+// result model in ModelWriter.cpp.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +38,8 @@
 #include "tool/ModelStore.h"
 #include "tool/VertexFormat.h"
 #include "tool/VertexWelder.h"
+
+namespace tool {
 
 // One influence of a vertex: a bone and its weight.
 struct BoneInfluence {
@@ -48,6 +58,8 @@ class ModelStreamProcessor {
   // validated but dropped.
   static constexpr int kMaxSortedInfluences = 32;
 
+  // Uses store for every model and writes its lines to console; neither is
+  // owned.
   ModelStreamProcessor(ModelStore& store, std::ostream& console);
 
   // Processes the input's top-level chunk into the output. Returns true when
@@ -62,12 +74,14 @@ class ModelStreamProcessor {
   // ends at modelEnd, checks it, welds it and writes the result model's
   // subchunks into the output chunk the caller has begun. Returns false after
   // a failed check (its line printed, nothing written). The caller ends the
-  // output chunk and skips the input to modelEnd.
+  // output chunk and skips the input to modelEnd. Throws as processStream.
   bool processModel(io::ChunkInputStream& in, io::ChunkOutputStream& out, int modelEnd);
 
-  // Writes the welded model's subchunks (keptCount vertices).
+  // Writes the welded model's subchunks (keptCount vertices). Throws what
+  // the output throws.
   void writeModel(io::ChunkOutputStream& out, int keptCount);
 
+  // The welder, with the tables of the last weld.
   const VertexWelder& welder() const { return m_welder; }
   // Later console lines go to console (not owned; it must outlive their writing).
   void setConsole(std::ostream& console) { m_console = &console; }
@@ -78,10 +92,32 @@ class ModelStreamProcessor {
   void setWeldObserverForTesting(WeldObserver observer) { m_observer = std::move(observer); }
 
  private:
+  // What a model's "info" chunk declares, and the vertex format built from
+  // it. Defaults: no colours, no extra layers.
+  struct Info {
+    int vertexCount = 0;
+    int triangleCount = 0;
+    int weightsPerVertex = 0;
+    int layerCount = 0;  // as declared (may be negative; then rejected)
+    int vertexColorSize = 0;
+    bool extraLayersFlag = false;
+    VertexFormat format;
+  };
+  // The subchunks read so far and what they gave besides the store.
+  struct Seen {
+    bool material = false;
+    int materialValue = 0;
+    bool points = false;
+    bool faces = false;
+    int layersRead = 0;
+    int boneCount = 0;
+  };
+
+  // Each reading step returns false after printing the line of a failed
+  // check, and throws the io exceptions of the input.
   bool reject(const char* line);
-  void readFloats(io::ChunkInputStream& in, float* out, int count);
-  void skipBytes(io::ChunkInputStream& in, int64_t count);
   bool readInfo(io::ChunkInputStream& in);
+  void buildFormat();
   bool readSubchunks(io::ChunkInputStream& in, int modelEnd);
   bool readFaces(io::ChunkInputStream& in, int end);
   void readTexCoordLayer(io::ChunkInputStream& in);
@@ -93,28 +129,12 @@ class ModelStreamProcessor {
   std::ostream* m_console;  // not owned
   VertexWelder m_welder;
   WeldObserver m_observer;
-  std::vector<unsigned char> m_copy;   // one foreign subchunk at a time
-  std::vector<unsigned char> m_block;  // a block of floats being read
+  std::vector<unsigned char> m_copy;  // one foreign subchunk at a time
 
-  // Per-model reading state.
-  int m_vertexCount = 0;
-  int m_triangleCount = 0;
-  int m_weightsPerVertex = 0;
-  int m_layerCount = 0;  // as declared (may be negative; then rejected)
-  int m_vertexColorSize = 0;
-  bool m_extraLayersFlag = false;
-  int m_material = 0;
-  int m_boneCount = 0;
-  bool m_materialSeen = false;
-  bool m_pointsSeen = false;
-  bool m_facesSeen = false;
-  int m_layersRead = 0;
-  VertexFormat m_format;
-  BoneInfluence m_scratch[kMaxSortedInfluences];
+  // The model being read; both start afresh with every model.
+  Info m_info;
+  Seen m_seen;
+  BoneInfluence m_scratch[kMaxSortedInfluences];  // one vertex's influences
 };
 
-// The batch tool's processing of one file: a processor over the process-wide
-// store, its lines on standard output, or on console. Same contract as
-// ModelStreamProcessor::processStream.
-bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out);
-bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console);
+}  // namespace tool

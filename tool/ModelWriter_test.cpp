@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "samples/SampleModels.h"
-#include "tool/ModelFixtures.h"
-#include "tool/WeldCheck.h"
+#include "testing/ModelFixtures.h"
+#include "testing/WeldCheck.h"
 
 namespace {
 
-using namespace modeltest;
+using namespace xmdtest;
+using tool::ModelStore;
+using tool::ModelStreamProcessor;
 
 // The result of the standard plain model.
 void plainResult(ChunkBuilder& b) {
@@ -327,14 +329,14 @@ TEST(ModelWriter, FastWeldMatchesTheScanOnEveryTestModel) {
   ModelStreamProcessor processor(testStore(), console);
   processor.setWeldObserverForTesting([&](const ModelStore& s, int vertices, int triangles) {
     seen.push_back(
-        tooltest::fromStore(s, vertices, triangles, "model " + std::to_string(seen.size())));
+        xmdtest::fromStore(s, vertices, triangles, "model " + std::to_string(seen.size())));
   });
   const std::string samples[] = {xmdsamples::crate(), xmdsamples::walker(), xmdsamples::scene()};
   for (const std::string& sample : samples)
     process(Bytes(sample.begin(), sample.end()), &processor);
   process(fullFile(), &processor);
   ASSERT_GE(seen.size(), 5u);
-  for (const tooltest::TestModel& m : seen) tooltest::expectSameWeld(m);
+  for (const tooltest::TestModel& m : seen) xmdtest::expectSameWeld(m);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tool/VertexFormat.h"
 
+namespace tool {
+
 void VertexFormat::reset() {
   m_flags = kPositions;
   m_layerCount = 0;
@@ -12,10 +14,12 @@ void VertexFormat::setWeightCount(int w) {
 }
 
 void VertexFormat::addLayer(int d) {
-  if (m_layerCount >= kMaxLayers) return;
+  if (m_layerCount >= ModelStore::kMaxLayers) return;
   m_layerDimensions[m_layerCount++] = static_cast<uint8_t>(d);
 }
 
 int VertexFormat::getLayerDimension(int i) const {
   return i >= 0 && i < m_layerCount ? m_layerDimensions[i] : 0;
 }
+
+}  // namespace tool

@@ -6,12 +6,15 @@
 
 #include <cstdint>
 
+#include "tool/ModelStore.h"
+
+namespace tool {
+
 class VertexFormat {
  public:
   static constexpr uint16_t kPositions = 0x1;
   static constexpr uint16_t kNormals = 0x4;
   static constexpr uint16_t kColors = 0x8;
-  static constexpr int kMaxLayers = 16;
 
   VertexFormat() { reset(); }
 
@@ -19,7 +22,8 @@ class VertexFormat {
   void reset();
   // Stores w when it is below 4, else 3.
   void setWeightCount(int w);
-  // Appends d as the next layer's dimension; does nothing once 16 layers are held.
+  // Appends d as the next layer's dimension; does nothing once
+  // ModelStore::kMaxLayers (16) layers are held.
   void addLayer(int d);
   void enableNormals() { m_flags |= kNormals; }
   void enableColors() { m_flags |= kColors; }
@@ -35,5 +39,7 @@ class VertexFormat {
   uint16_t m_flags;
   uint8_t m_layerCount;
   uint8_t m_weightCount;
-  uint8_t m_layerDimensions[kMaxLayers];
+  uint8_t m_layerDimensions[ModelStore::kMaxLayers];
 };
+
+}  // namespace tool

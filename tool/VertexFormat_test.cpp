@@ -4,6 +4,8 @@
 
 namespace {
 
+using tool::VertexFormat;
+
 TEST(VertexFormat, ResetHoldsPositionsOnly) {
   VertexFormat f;
   f.enableNormals();

@@ -3,6 +3,8 @@
 #include "tool/VertexWelder.h"
 #include "tool/WeldSupport.h"
 
+namespace tool {
+
 using weld::copyVertex;
 using weld::dimensionOf;
 using weld::layerLimit;
@@ -50,3 +52,5 @@ void printWeldReport(std::ostream& out, int before, int after) {
       "INFO - optimization " + std::to_string(before) + " -> " + std::to_string(after) + "\n";
   out << line << "\n";
 }
+
+}  // namespace tool

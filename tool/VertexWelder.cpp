@@ -6,6 +6,8 @@
 
 #include "tool/WeldSupport.h"
 
+namespace tool {
+
 // The grid weld. While there are few survivors it runs the plain scan
 // (cheaper than any index, and all a model of a few distinct vertices
 // needs). Then a first pass files every vertex by the cell of its position
@@ -400,3 +402,5 @@ int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleC
   reindexFaces(store, triangleCount, m_remap.data());
   return kept;
 }
+
+}  // namespace tool

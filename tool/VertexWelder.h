@@ -27,6 +27,8 @@
 
 #include "tool/ModelStore.h"
 
+namespace tool {
+
 // The 32-bit float nearest to 1e-5 (bit pattern 0x3727C5AC).
 constexpr float kWeldTolerance = 0x1.4f8b58p-17f;
 static_assert(kWeldTolerance == 1e-5f, "the weld tolerance is the float nearest to 1e-5");
@@ -144,3 +146,5 @@ class VertexWelder {
   int m_scanLimit = kScanSurvivors;
   int m_refinements = 0;
 };
+
+}  // namespace tool

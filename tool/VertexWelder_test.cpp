@@ -9,14 +9,15 @@
 #include <random>
 #include <sstream>
 
-#include "tool/WeldCheck.h"
+#include "testing/WeldCheck.h"
 #include "tool/WeldTestModels.h"
 
 namespace {
 
-using tooltest::expectSameWeld;
-using tooltest::expectSameWeldWith;
+using namespace tool;
 using tooltest::TestModel;
+using xmdtest::expectSameWeld;
+using xmdtest::expectSameWeldWith;
 
 std::vector<int32_t> fastRemap(const TestModel& m, int* kept = nullptr) {
   static std::unique_ptr<ModelStore> s(new ModelStore());

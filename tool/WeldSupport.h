@@ -9,6 +9,7 @@
 #include "tool/ModelStore.h"
 #include "tool/VertexWelder.h"
 
+namespace tool {
 namespace weld {
 
 // Layer loops never leave the store, whatever layerCount and dimensions say.
@@ -68,3 +69,4 @@ inline void reindexFaces(ModelStore& s, int triangleCount, const int32_t* remap)
 }
 
 }  // namespace weld
+}  // namespace tool

@@ -18,6 +18,9 @@
 
 namespace tooltest {
 
+using tool::kWeldTolerance;
+using tool::ModelStore;
+
 struct TestModel {
   std::string name;
   std::vector<std::array<float, 3>> positions;

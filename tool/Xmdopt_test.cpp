@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "io/ChunkInputStream.h"
 #include "io/ChunkOutputStream.h"
 #include "samples/SampleModels.h"
+#include "tool/ModelStore.h"
 #include "tool/ModelStreamProcessor.h"
 #include "testing/Subprocess.h"
 #include "testing/TempDir.h"
@@ -57,9 +60,12 @@ std::string processedInMemory(const std::string& bytes) {
   io::ByteArrayInputStream in(std::vector<unsigned char>(bytes.begin(), bytes.end()), "memory");
   io::ByteArrayOutputStream out(0);
   {
+    const std::unique_ptr<tool::ModelStore> store(new tool::ModelStore());
+    std::ostringstream console;
+    tool::ModelStreamProcessor processor(*store, console);
     io::ChunkInputStream chunkIn(&in);
     io::ChunkOutputStream chunkOut(&out);
-    processStream(chunkIn, chunkOut);
+    processor.processStream(chunkIn, chunkOut);
   }
   std::string result(static_cast<std::size_t>(out.size()), '\0');
   out.copyTo(&result[0], out.size());

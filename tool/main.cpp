@@ -1,10 +1,14 @@
 // xmdopt: the program entry. The batch itself is runDriver (tool/Driver.h)
 // over the model processing of tool/ModelStreamProcessor.h; every failure is
-// caught there and rendered on standard error.
+// caught there and rendered on standard error. main owns the one model store
+// and the one processor of the run; the processor prints to the same stream
+// as the driver.
 #include <iostream>
+#include <memory>
 
 #include "platform/Process.h"
 #include "tool/Driver.h"
+#include "tool/ModelStore.h"
 #include "tool/ModelStreamProcessor.h"
 
 int main(int argc, char** argv) {
@@ -12,9 +16,16 @@ int main(int argc, char** argv) {
   // permissions when it replaces it (or is removed); until then nobody else
   // may read it, whatever the source allowed.
   platform::_umask(077);
-  const ModelProcessor::StreamProcessor process =
-      [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
-        return processStream(in, out, console);
-      };
-  return runDriver(argc, argv, process, std::cout, std::cerr);
+  std::ostream& out = std::cout;
+  // Value-initialised: zero arrays, empty bone names. Too large for a stack.
+  const std::unique_ptr<tool::ModelStore> store(new tool::ModelStore());
+  tool::ModelStreamProcessor processor(*store, out);
+  // Each file's lines go to the console stream the batch hands over for it.
+  return runDriver(
+      argc, argv,
+      [&processor](io::ChunkInputStream& in, io::ChunkOutputStream& result, std::ostream& console) {
+        processor.setConsole(console);
+        return processor.processStream(in, result);
+      },
+      out, std::cerr);
 }

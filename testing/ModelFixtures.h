@@ -1,6 +1,8 @@
 // Test fixtures for the model processing: model files built byte by byte
 // with the chunk builder, and a run of the processor over them in memory
-// (console lines and result bytes captured). Header-only; tool_test only.
+// (console lines and result bytes captured). The runs share one store, made
+// on first use and kept for the test program's life, as the tool reuses its
+// store from model to model. Header-only; for the tool's tests.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +20,8 @@
 #include "testing/ChunkBuilder.h"
 #include "tool/ModelStreamProcessor.h"
 
-namespace modeltest {
+namespace xmdtest {
 
-using xmdtest::ChunkBuilder;
 using Bytes = std::vector<uint8_t>;
 using Body = std::function<void(ChunkBuilder&)>;
 
@@ -105,17 +106,18 @@ struct RunResult {
   bool passed = false;
 };
 
-inline ModelStore& testStore() {
-  static std::unique_ptr<ModelStore> store(new ModelStore());
+inline tool::ModelStore& testStore() {
+  static std::unique_ptr<tool::ModelStore> store(new tool::ModelStore());
   return *store;
 }
 
-// Processes bytes; io exceptions pass on.
-inline RunResult process(const Bytes& bytes, ModelStreamProcessor* processor = nullptr) {
+// Processes bytes with processor (by default a new one over testStore()
+// whose lines the result holds); io exceptions pass on.
+inline RunResult process(const Bytes& bytes, tool::ModelStreamProcessor* processor = nullptr) {
   std::ostringstream console;
-  std::unique_ptr<ModelStreamProcessor> own;
+  std::unique_ptr<tool::ModelStreamProcessor> own;
   if (!processor) {
-    own.reset(new ModelStreamProcessor(testStore(), console));
+    own.reset(new tool::ModelStreamProcessor(testStore(), console));
     processor = own.get();
   }
   io::ByteArrayInputStream source(std::vector<unsigned char>(bytes.begin(), bytes.end()),
@@ -138,7 +140,7 @@ struct Failure {
 };
 inline Failure processFailing(const Bytes& bytes) {
   std::ostringstream console;
-  ModelStreamProcessor processor(testStore(), console);
+  tool::ModelStreamProcessor processor(testStore(), console);
   Failure f;
   f.thrown = xmdtest::thrown([&] {
     io::ByteArrayInputStream source(std::vector<unsigned char>(bytes.begin(), bytes.end()),
@@ -157,4 +159,4 @@ inline Bytes emptyModelFile(int header = 1) {
   return file([](ChunkBuilder& b) { b.begin("model").end(); }, header);
 }
 
-}  // namespace modeltest
+}  // namespace xmdtest

@@ -1,6 +1,7 @@
-// The differential check of the grid weld against the plain scan, for
-// tests: both weld the same model, and must give the identical remap and
-// leave the identical store. Also a TestModel taken from a store.
+// The differential check of the grid weld against the plain scan, for the
+// tool's tests: both weld the same model, and must give the identical remap
+// and leave the identical store. Also a TestModel taken from a store.
+// Header-only (gtest assertions).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,18 +13,18 @@
 #include "tool/VertexWelder.h"
 #include "tool/WeldTestModels.h"
 
-namespace tooltest {
+namespace xmdtest {
 
 // The fast weld and the plain scan give the identical remap and leave the
 // identical store (survivors bit for bit, faces re-indexed the same way).
-inline void expectSameWeldWith(const TestModel& m, VertexWelder& welder) {
-  static std::unique_ptr<ModelStore> a(new ModelStore());
-  static std::unique_ptr<ModelStore> b(new ModelStore());
+inline void expectSameWeldWith(const tooltest::TestModel& m, tool::VertexWelder& welder) {
+  static std::unique_ptr<tool::ModelStore> a(new tool::ModelStore());
+  static std::unique_ptr<tool::ModelStore> b(new tool::ModelStore());
   const int n = m.size();
   tooltest::load(m, *a);
   tooltest::load(m, *b);
   std::vector<int32_t> expected(std::max(n, 1));
-  const int keptScan = weldVerticesByScan(*a, n, m.triangleCount(), expected.data());
+  const int keptScan = tool::weldVerticesByScan(*a, n, m.triangleCount(), expected.data());
   const int keptFast = welder.weldVertices(*b, n, m.triangleCount());
   ASSERT_EQ(keptScan, keptFast) << m.name;
   for (int v = 0; v < n; ++v)
@@ -34,19 +35,19 @@ inline void expectSameWeldWith(const TestModel& m, VertexWelder& welder) {
 
 // Both as the welder runs (plain scan while survivors are few) and with the
 // grid from the first vertex on.
-inline void expectSameWeld(const TestModel& m) {
-  VertexWelder hybrid;
+inline void expectSameWeld(const tooltest::TestModel& m) {
+  tool::VertexWelder hybrid;
   expectSameWeldWith(m, hybrid);
-  VertexWelder gridOnly;
+  tool::VertexWelder gridOnly;
   gridOnly.useGridOnlyForTesting();
   expectSameWeldWith(m, gridOnly);
 }
 
 // The first vertexCount vertices of a store (and its first 3 x
 // triangleCount face entries) as a TestModel.
-inline TestModel fromStore(const ModelStore& s, int vertexCount, int triangleCount,
-                           std::string name) {
-  TestModel m;
+inline tooltest::TestModel fromStore(const tool::ModelStore& s, int vertexCount, int triangleCount,
+                                     std::string name) {
+  tooltest::TestModel m;
   m.name = std::move(name);
   for (int v = 0; v < vertexCount; ++v)
     m.addVertex(s.positions[v][0], s.positions[v][1], s.positions[v][2]);
@@ -71,4 +72,4 @@ inline TestModel fromStore(const ModelStore& s, int vertexCount, int triangleCou
   return m;
 }
 
-}  // namespace tooltest
+}  // namespace xmdtest
