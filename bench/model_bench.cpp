@@ -21,6 +21,7 @@
 #include "samples/SampleModels.h"
 #include "testing/Subprocess.h"
 #include "testing/TempDir.h"
+#include "tool/CrowdTestModels.h"
 #include "tool/WeldTestModels.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+#include "tool/CrowdTestModels.h"
 #include "tool/VertexWelder.h"
 #include "tool/WeldTestModels.h"
 

@@ -23,6 +23,7 @@
 // group is not must walk whole. Models without NaN positions never do.
 
 using weld::copyVertex;
+using weld::kWindow;
 using weld::positionsMatch;
 using weld::reindexFaces;
 using weld::restEqual;
@@ -33,10 +34,6 @@ uint32_t nanMask(const float* p) {
   return (p[0] != p[0] ? 1u : 0u) | (p[1] != p[1] ? 2u : 0u) | (p[2] != p[2] ? 4u : 0u);
 }
 
-// A float match can lie slightly more than the tolerance apart in real
-// numbers (the difference is rounded to float: at most tolerance + 2^-41), so
-// the neighbour window is a little wider than the tolerance.
-constexpr double kWindow = double(kWeldTolerance) * (1.0 + 1.0 / 64);
 // Cells narrower than this would send most vertices to their neighbours.
 constexpr double kMinCellSize = 16.0 * double(kWeldTolerance);
 // Cell coordinates are clamped here; clamping keeps the cell order, so a
@@ -58,6 +55,18 @@ constexpr uint32_t kCrossesBorder = 0x80000000u;
 constexpr uint32_t kFarOrNaN = 8;
 // How far ahead table slots and cell segments are prefetched.
 constexpr int kAhead = 8;
+// A cell with more vertices than this after the refinement is crowded; it
+// gets a tree once it holds more survivors than kTreeSurvivors (a scan of
+// that many costs about as much as a search of the tree).
+constexpr int32_t kCrowdedCell = 64;
+constexpr int32_t kTreeSurvivors = 32;
+// m_cellTree of a cell without a tree: kPlainCell, or for a crowded cell
+// kPendingTree - (its index in m_crowdOffsets).
+constexpr int32_t kPlainCell = -1;
+constexpr int32_t kPendingTree = -2;
+// Survivors walked in one group for searches NaN on another axis, beyond
+// four per vertex of the model, before the group gets a tree for them.
+constexpr int64_t kWalkBudget = 1 << 16;
 
 uint64_t hashCell(const int32_t* c) {
   uint64_t h = (uint64_t(uint32_t(c[0])) | uint64_t(uint32_t(c[1])) << 32) * 0x9E3779B97F4A7C15ull;
@@ -113,12 +122,20 @@ uint32_t VertexWelder::classify(const float* p, int32_t* c) const {
   return crossing;
 }
 
-int32_t VertexWelder::findCell(const int32_t* c, bool add, uint64_t hash) {
+int32_t VertexWelder::findCell(const int32_t* c, uint64_t hash) const {
+  const size_t wrap = m_table.size() - 1;
+  for (size_t i = hash >> (64 - m_tableBits);; i = (i + 1) & wrap) {
+    const Slot& slot = m_table[i];
+    if (slot.cell < 0) return -1;
+    if (slot.c[0] == c[0] && slot.c[1] == c[1] && slot.c[2] == c[2]) return slot.cell;
+  }
+}
+
+int32_t VertexWelder::addCell(const int32_t* c, uint64_t hash) {
   const size_t wrap = m_table.size() - 1;
   for (size_t i = hash >> (64 - m_tableBits);; i = (i + 1) & wrap) {
     Slot& slot = m_table[i];
     if (slot.cell < 0) {
-      if (!add) return -1;
       // The table has at least twice as many slots as there are vertices.
       const int32_t added = static_cast<int32_t>(m_cellFill.size());
       slot = Slot{{c[0], c[1], c[2]}, added};
@@ -154,7 +171,7 @@ void VertexWelder::listWindowCells(const float* p, int v, const int32_t* own, in
     for (c[1] = lo[1]; c[1] <= hi[1]; ++c[1])
       for (c[2] = lo[2]; c[2] <= hi[2]; ++c[2]) {
         const bool isOwn = c[0] == own[0] && c[1] == own[1] && c[2] == own[2];
-        const int32_t cell = isOwn ? ownCell : findCell(c, false, hashCell(c));
+        const int32_t cell = isOwn ? ownCell : findCell(c, hashCell(c));
         if (cell < 0) continue;
         m_near.push_back(cell);
         ++m_near[m_vertexNear[v]];
@@ -192,7 +209,7 @@ double VertexWelder::fileVertices(const ModelStore& store, int vertexCount) {
   for (int v = 0; v < vertexCount; ++v) {
     const Pending e = pending[v % kAhead];
     if (v + kAhead < vertexCount) prepare(v + kAhead);
-    const int32_t cell = findCell(e.c, true, e.hash);
+    const int32_t cell = addCell(e.c, e.hash);
     ++m_cellFill[cell];  // counts the cell's vertices for now
     m_vertexCell[v] = uint32_t(cell) | (e.crossing ? kCrossesBorder : 0);
     if (e.crossing) listWindowCells(store.positions[v], v, e.c, cell, e.crossing);
@@ -219,6 +236,10 @@ void VertexWelder::pinGridForTesting(double cellSize, double origin) {
 }
 
 void VertexWelder::setCellSize(double size) {
+  // Values equal to the sample's low end (all of them, when the vertices
+  // share a place) lie mid-cell, away from the borders.
+  if (!m_pinned)
+    for (int c = 0; c < 3; ++c) m_origin[c] = m_low[c] - 0.5 * size;
   m_cellSize = size;
   m_invCellSize = 1.0 / size;
   m_borderMargin = kWindow * m_invCellSize + 1e-4;
@@ -238,14 +259,14 @@ void VertexWelder::chooseGrid(const ModelStore& store, int vertexCount) {
   int dims = 0;
   for (int c = 0; c < 3; ++c) {
     std::vector<double>& a = m_sample[c];
-    m_origin[c] = 0;
+    m_low[c] = 0;
     if (a.empty()) continue;
     const size_t lo = a.size() / 100, hi = a.size() - 1 - a.size() / 100;
     std::nth_element(a.begin(), a.begin() + lo, a.end());
     const double low = a[lo];
     std::nth_element(a.begin(), a.begin() + hi, a.end());
     const double extent = a[hi] - low;
-    m_origin[c] = low;
+    m_low[c] = low;
     if (extent > 0) {
       volume *= extent;
       ++dims;
@@ -258,6 +279,7 @@ void VertexWelder::chooseGrid(const ModelStore& store, int vertexCount) {
 }
 
 int VertexWelder::scanCell(const ModelStore& store, int v, int32_t cell, int best) const {
+  if (m_cellTree[cell] >= 0) return m_crowd.query(m_cellTree[cell], v, best);
   const float* p = store.positions[v];
   const Entry* e = &m_entries[m_cellStart[cell]];
   const Entry* end = e + m_cellFill[cell];
@@ -266,11 +288,38 @@ int VertexWelder::scanCell(const ModelStore& store, int v, int32_t cell, int bes
   return best;
 }
 
-int VertexWelder::walkGroup(const ModelStore& store, int v, int k, int best) const {
+int VertexWelder::searchGroup(const ModelStore& store, int v, uint32_t mask, uint32_t group,
+                              int best) {
+  // Vertex v is NaN on an axis by which the group's cells are keyed, so the
+  // cells do not narrow the search: walk the group in order while that is
+  // cheap, then search a tree over the group's places that leaves out the
+  // axes on which v is NaN.
+  if (m_groupTree[group][mask] >= 0) return m_crowd.query(m_groupTree[group][mask], v, best);
   const float* p = store.positions[v];
-  for (; k >= 0 && k < best; k = m_groupNext[k])
-    if (positionsMatch(p, store.positions[k]) && restEqual(store, v, k)) return k;
+  int64_t steps = 0;
+  for (int k = m_groupHead[group]; k >= 0 && k < best; k = m_groupNext[k], ++steps) {
+    if (positionsMatch(p, store.positions[k]) && restEqual(store, v, k)) {
+      best = k;
+      break;
+    }
+  }
+  m_groupSteps[group][mask] += steps;
+  if (m_groupSteps[group][mask] > kWalkBudget + 4 * int64_t(m_vertexCount))
+    buildGroupTree(store, group, mask);
   return best;
+}
+
+void VertexWelder::buildGroupTree(const ModelStore& store, uint32_t group, uint32_t mask) {
+  // Over every place whose NaN axes are the group's: the survivors so far
+  // (below the place being welded), and every vertex still to come.
+  m_treePlaces.clear();
+  for (int p = 0; p < m_vertexCount; ++p)
+    if (nanMask(store.positions[p]) == group) m_treePlaces.push_back(p);
+  const int tree = m_crowd.build(m_treePlaces.data(), static_cast<int>(m_treePlaces.size()),
+                                 group | mask, false);
+  for (int k = m_groupHead[group]; k >= 0; k = m_groupNext[k]) m_crowd.insert(tree, k, k);
+  m_groupTree[group][mask] = tree;
+  m_groupTrees[group] |= 1u << mask;
 }
 
 int VertexWelder::searchCells(const ModelStore& store, int v, uint32_t group, int best) const {
@@ -290,29 +339,36 @@ int VertexWelder::searchCells(const ModelStore& store, int v, uint32_t group, in
   for (c[0] = lo[0]; c[0] <= hi[0]; ++c[0])
     for (c[1] = lo[1]; c[1] <= hi[1]; ++c[1])
       for (c[2] = lo[2]; c[2] <= hi[2]; ++c[2]) {
-        const int32_t cell = const_cast<VertexWelder*>(this)->findCell(c, false, hashCell(c));
+        const int32_t cell = findCell(c, hashCell(c));
         if (cell >= 0) best = scanCell(store, v, cell, best);
       }
   return best;
 }
 
-int VertexWelder::search(const ModelStore& store, int v, uint32_t mask, int best,
-                         bool skipFinite) const {
+int VertexWelder::search(const ModelStore& store, int v, uint32_t mask, int best, bool skipFinite) {
   for (uint32_t group = skipFinite ? 1 : 0; group < 8; ++group) {
     if (!(m_groups & (1u << group))) continue;
     if ((mask & ~group) == 0)
       best = searchCells(store, v, group, best);
     else  // the vertex is NaN on an axis the group is filed by: walk the group
-      best = walkGroup(store, v, m_groupHead[group], best);
+      best = searchGroup(store, v, mask, group, best);
   }
   return best;
 }
 
 void VertexWelder::file(const ModelStore& store, int v, int k, uint32_t mask) {
   const int32_t cell = int32_t(m_vertexCell[v] & ~kCrossesBorder);
-  Entry& e = m_entries[m_cellStart[cell] + m_cellFill[cell]++];
-  std::memcpy(e.p, store.positions[k], sizeof e.p);
-  e.k = k;
+  const int32_t tree = m_cellTree[cell];
+  if (tree >= 0) {
+    m_crowd.insert(tree, k, v);
+  } else {
+    Entry& e = m_entries[m_cellStart[cell] + m_cellFill[cell]++];
+    std::memcpy(e.p, store.positions[k], sizeof e.p);
+    e.k = k;
+    if (tree <= kPendingTree && m_cellFill[cell] > kTreeSurvivors) growTree(cell, v);
+  }
+  for (uint32_t m = 0; m < 8; ++m)
+    if ((m_groupTrees[mask] >> m) & 1) m_crowd.insert(m_groupTree[mask][m], k, v);
   m_groupNext[k] = -1;
   if (m_groups & (1u << mask))
     m_groupNext[m_groupTail[mask]] = k;
@@ -338,6 +394,53 @@ void VertexWelder::buildGrid(const ModelStore& store, int vertexCount) {
     ++m_refinements;
     if (crowding > 0.75 * before) break;
   }
+  indexCrowds(vertexCount);
+}
+
+void VertexWelder::indexCrowds(int vertexCount) {
+  // A cell that still holds many vertices after the refinement holds copies
+  // (cheap: they merge at the first compare) or vertices that share a place
+  // but differ elsewhere. Its places are kept, so that a tree over all their
+  // attributes can take over once the cell holds many survivors.
+  const size_t cells = m_cellStart.size();
+  m_cellTree.assign(cells, kPlainCell);
+  m_crowdOffsets.clear();
+  int32_t total = 0;
+  for (size_t i = 0; i < cells; ++i) {
+    const int32_t count = (i + 1 < cells ? m_cellStart[i + 1] : vertexCount) - m_cellStart[i];
+    if (count <= kCrowdedCell) continue;
+    m_cellTree[i] = kPendingTree - static_cast<int32_t>(m_crowdOffsets.size());
+    m_crowdOffsets.push_back(total);
+    total += count;
+  }
+  m_crowdOffsets.push_back(total);
+  if (total == 0) return;
+  m_crowdPlaces.resize(size_t(total));
+  for (int v = 0; v < vertexCount; ++v) {
+    const uint32_t cell = m_vertexCell[v] & ~kCrossesBorder;
+    if (m_cellTree[cell] <= kPendingTree) {
+      const int32_t at = m_crowdOffsets[kPendingTree - m_cellTree[cell]] + m_cellFill[cell]++;
+      m_crowdPlaces[size_t(at)] = v;
+    }
+  }
+  for (size_t i = 0; i < cells; ++i)
+    if (m_cellTree[i] <= kPendingTree) m_cellFill[i] = 0;
+}
+
+void VertexWelder::growTree(int32_t cell, int v) {
+  // The tree holds the cell's survivors so far (at their places now) and
+  // the cell's vertices after v (at their places still); vertices of the
+  // cell before v have merged or are among the survivors.
+  const int32_t crowd = kPendingTree - m_cellTree[cell];
+  m_treePlaces.clear();
+  const Entry* e = &m_entries[m_cellStart[cell]];
+  for (int32_t i = 0; i < m_cellFill[cell]; ++i) m_treePlaces.push_back(e[i].k);
+  for (int32_t i = m_crowdOffsets[crowd]; i < m_crowdOffsets[crowd + 1]; ++i)
+    if (m_crowdPlaces[i] > v) m_treePlaces.push_back(m_crowdPlaces[i]);
+  const int tree =
+      m_crowd.build(m_treePlaces.data(), static_cast<int>(m_treePlaces.size()), 0, true);
+  for (int32_t i = 0; i < m_cellFill[cell]; ++i) m_crowd.insert(tree, e[i].k, e[i].k);
+  m_cellTree[cell] = tree;
 }
 
 int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleCount) {
@@ -352,6 +455,15 @@ int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleC
   }
   m_refinements = 0;
   m_groups = 0;
+  m_crowd.reset(store);
+  m_vertexCount = vertexCount;
+  for (uint32_t g = 0; g < 8; ++g) {
+    m_groupTrees[g] = 0;
+    for (uint32_t m = 0; m < 8; ++m) {
+      m_groupTree[g][m] = -1;
+      m_groupSteps[g][m] = 0;
+    }
+  }
   int kept = 0;
   int v = 0;
   // While there are few survivors the plain scan is cheaper than any index

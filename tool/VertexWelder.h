@@ -25,6 +25,7 @@
 #include <ostream>
 #include <vector>
 
+#include "tool/CrowdIndex.h"
 #include "tool/ModelStore.h"
 
 // The 32-bit float nearest to 1e-5 (bit pattern 0x3727C5AC).
@@ -75,6 +76,10 @@ class VertexWelder {
   // they held too many vertices (for tests and benchmarks).
   int refinements() const { return m_refinements; }
 
+  // How many trees over all attributes the last weld built, for crowded
+  // cells and for NaN searches (for tests and benchmarks).
+  int crowdTrees() const { return m_crowd.treeCount(); }
+
   // Fixes the cell size (at least the smallest cell the welder uses) and the
   // grid origin on every axis, and uses the grid from the first vertex on,
   // for tests that place vertices on cell borders.
@@ -93,13 +98,17 @@ class VertexWelder {
   int32_t cellOf(double x, int axis) const;
   void cellKey(const float* p, int32_t* cell) const;
   uint32_t classify(const float* p, int32_t* cell) const;
-  int32_t findCell(const int32_t* cell, bool add, uint64_t hash);
+  int32_t findCell(const int32_t* cell, uint64_t hash) const;
+  int32_t addCell(const int32_t* cell, uint64_t hash);
+  void indexCrowds(int vertexCount);
+  void growTree(int32_t cell, int v);
   int scanCell(const ModelStore& store, int v, int32_t cell, int best) const;
-  int search(const ModelStore& store, int v, uint32_t mask, int best, bool skipFinite) const;
+  int search(const ModelStore& store, int v, uint32_t mask, int best, bool skipFinite);
   void listWindowCells(const float* p, int v, const int32_t* own, int32_t ownCell,
                        uint32_t crossing);
   int searchCells(const ModelStore& store, int v, uint32_t group, int best) const;
-  int walkGroup(const ModelStore& store, int v, int k, int best) const;
+  int searchGroup(const ModelStore& store, int v, uint32_t mask, uint32_t group, int best);
+  void buildGroupTree(const ModelStore& store, uint32_t group, uint32_t mask);
   void file(const ModelStore& store, int v, int k, uint32_t mask);
 
   // Every cell that holds a vertex, found through an open-addressing table.
@@ -129,8 +138,22 @@ class VertexWelder {
   int32_t m_groupHead[8];
   int32_t m_groupTail[8];
 
+  // Crowded cells (more vertices than the grid can thin out) are searched
+  // through trees over all attributes; so are groups of NaN survivors that
+  // vertices NaN elsewhere would otherwise walk whole.
+  CrowdIndex m_crowd;
+  std::vector<int32_t> m_cellTree;      // per cell: its tree, or none yet (negative)
+  std::vector<int32_t> m_crowdPlaces;   // places of crowded cells, cell by cell
+  std::vector<int32_t> m_crowdOffsets;  // per crowded cell: its first place there
+  std::vector<int32_t> m_treePlaces;    // the places of the tree being built
+  int32_t m_groupTree[8][8];            // [group][NaN axes of the search]: tree or -1
+  int64_t m_groupSteps[8][8];           // survivors walked so far without a tree
+  uint32_t m_groupTrees[8];             // per group: bit m set when [group][m] has a tree
+  int m_vertexCount = 0;
+
   std::vector<int32_t> m_remap;
   std::vector<double> m_sample[3];  // per axis: the sample's finite values
+  double m_low[3] = {0, 0, 0};      // per axis: the sample's low end (1%)
   double m_origin[3] = {0, 0, 0};
   double m_cellSize = 1;
   double m_invCellSize = 1;

@@ -11,6 +11,14 @@
 
 namespace weld {
 
+// A float match can lie slightly more than the tolerance apart in real
+// numbers (the difference is rounded to float: at most tolerance + 2^-41
+// near zero, a relative 2^-24 beyond), so searches look this far around a
+// value: a little wider than the tolerance.
+constexpr double kWindow = double(kWeldTolerance) * (1.0 + 1.0 / 64);
+static_assert(kWindow > double(kWeldTolerance) * (1.0 + 1.0 / (1 << 23)),
+              "the window covers every float match");
+
 // Layer loops never leave the store, whatever layerCount and dimensions say.
 inline int layerLimit(const ModelStore& s) {
   return std::min(std::max(s.layerCount, 0), ModelStore::kMaxLayers);

@@ -285,50 +285,6 @@ inline TestModel benchDistinct(bool normals = false) {
   return m;
 }
 
-// Every vertex at one position (or NaN on every axis), each with its own
-// normal and texture coordinates: a grid over the positions puts them all
-// into one cell.
-inline TestModel benchOnePosition(bool nanPositions) {
-  std::mt19937 rng(3);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  TestModel m;
-  m.name = nanPositions ? "NaN positions, distinct normals and uvs"
-                        : "one position, distinct normals and uvs";
-  m.hasNormals = true;
-  m.addLayer(2, {});
-  for (int i = 0; i < kBenchVertices; ++i) {
-    if (nanPositions)
-      m.addVertex(nan, nan, nan);
-    else
-      m.addVertex(0.5f, -0.25f, 2.0f);
-    m.normals.push_back(unitVector(rng));
-    m.layers[0].push_back(uniform(rng, 0, 1));
-    m.layers[0].push_back(uniform(rng, 0, 1));
-  }
-  m.facesOverAllVertices();
-  return m;
-}
-
-// Half the vertices at distinct positions, the other half NaN on x at the
-// same y and z, all with their own normals: every NaN vertex has to be
-// compared with survivors of any x.
-inline TestModel benchNanAmongNumbers() {
-  std::mt19937 rng(4);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  TestModel m;
-  m.name = "NaN x among distinct positions, distinct normals";
-  m.hasNormals = true;
-  for (int i = 0; i < kBenchVertices; ++i) {
-    if (i % 2)
-      m.addVertex(nan, 0.5f, 0.5f);
-    else
-      m.addVertex(uniform(rng, 0, 1), 0.5f, 0.5f);
-    m.normals.push_back(unitVector(rng));
-  }
-  m.facesOverAllVertices();
-  return m;
-}
-
 // 3 to 6 copies of each vertex of a smaller set, with sub-tolerance jitter,
 // in the order of a shuffled mesh; optionally one far outlier in the middle.
 inline TestModel benchJitteredCopies(bool outlier) {
