@@ -1,6 +1,7 @@
 #include "tool/CrowdIndex.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "tool/WeldSupport.h"
@@ -23,6 +24,35 @@ constexpr int kPieceMin = 4;
 constexpr int kMaxDepth = 48;
 // Components tried at a node before the best split so far is taken.
 constexpr int kTries = 3;
+// Sorts of fewer values use std::sort; longer ones a radix sort.
+constexpr size_t kRadixFrom = 256;
+
+// The float's bits, turned so that unsigned order is the numbers' order
+// (-0 just before +0; never called with NaN).
+uint32_t orderedBits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return (b & 0x80000000u) ? ~b : b | 0x80000000u;
+}
+
+// Sorts a by its floats in three passes of 11 bits, stable; tmp is scratch.
+void radixSort(std::vector<std::pair<float, int32_t>>& a,
+               std::vector<std::pair<float, int32_t>>& tmp) {
+  tmp.resize(a.size());
+  for (int shift = 0; shift < 32; shift += 11) {
+    uint32_t count[2048] = {};
+    for (const auto& e : a) ++count[(orderedBits(e.first) >> shift) & 2047];
+    if (*std::max_element(count, count + 2048) == a.size()) continue;  // one digit: no move
+    uint32_t at = 0;
+    for (uint32_t& c : count) {
+      const uint32_t here = c;
+      c = at;
+      at += here;
+    }
+    for (const auto& e : a) tmp[count[(orderedBits(e.first) >> shift) & 2047]++] = e;
+    a.swap(tmp);
+  }
+}
 
 }  // namespace
 
@@ -52,10 +82,12 @@ void CrowdIndex::reset(const ModelStore& store) {
   }
 }
 
-double CrowdIndex::value(int component, int place) const {
+float CrowdIndex::value(int component, int place) const {
+  // Bone indices as floats: equal indices give equal floats, which is all
+  // their exact comparison needs (indices that round together share a child).
   const Component& c = m_components[component];
   const size_t at = size_t(place) * size_t(c.stride);
-  return c.f ? double(c.f[at]) : double(c.i[at]);
+  return c.f ? c.f[at] : float(c.i[at]);
 }
 
 double CrowdIndex::window(int component) const {
@@ -104,7 +136,7 @@ int CrowdIndex::order(int component, int begin, int end) {
   int nans = 0;
   for (int i = begin; i < end; ++i) {
     const int32_t p = m_places[i];
-    const double x = value(component, p);
+    const float x = value(component, p);
     if (x != x)
       m_places[begin + nans++] = p;  // never ahead of i
     else
@@ -112,7 +144,10 @@ int CrowdIndex::order(int component, int begin, int end) {
   }
   std::copy_backward(m_places.begin() + begin, m_places.begin() + begin + nans,
                      m_places.begin() + end);
-  std::sort(m_sorted.begin(), m_sorted.end());
+  if (m_sorted.size() >= kRadixFrom)
+    radixSort(m_sorted, m_sortScratch);
+  else
+    std::sort(m_sorted.begin(), m_sorted.end());
   for (size_t i = 0; i < m_sorted.size(); ++i) m_places[begin + i] = m_sorted[i].second;
   return static_cast<int>(m_sorted.size());
 }
@@ -128,7 +163,7 @@ int CrowdIndex::cutPieces(int component, int numeric) {
   m_cuts.push_back(0);
   int start = 0;
   for (int i = 1; i < numeric; ++i) {
-    const double a = m_sorted[i - 1].first, b = m_sorted[i].first;
+    const double a = m_sorted[i - 1].first, b = m_sorted[i].first;  // exact differences
     const bool apart = b - a > w;
     const bool wide = i - start >= kPieceMin && b - m_sorted[start].first > w && b > a;
     if (apart || wide) {
@@ -263,13 +298,13 @@ void CrowdIndex::insert(int t, int k, int from) {
   if (noted(t, from)) node = m_placeLeaf[size_t(from)] >> 1;
   while (m_nodes[node].component >= 0) {
     const Node& nd = m_nodes[node];
-    const double x = value(nd.component, k);
+    const float x = value(nd.component, k);
     if (x != x) {
       if (nd.nan < 0) throw std::logic_error("CrowdIndex: no room for a NaN value");
       node = nd.nan;
       continue;
     }
-    const double* low = &m_low[nd.first];
+    const float* low = &m_low[nd.first];
     const int i = static_cast<int>(std::upper_bound(low, low + nd.count, x) - low) - 1;
     node = nd.first + std::max(i, 0);
   }
@@ -297,17 +332,17 @@ void CrowdIndex::visit(int node, int v, int& best) const {
     best = scanLeaf(nd, v, best);
     return;
   }
-  const double x = value(nd.component, v);
+  const float x = value(nd.component, v);
   if (x != x) {
     for (int i = 0; i < nd.count; ++i) visit(nd.first + i, v, best);
   } else {
     // Child i holds values from m_low to m_high of it (ascending, apart):
     // visit those that reach into [x - w, x + w].
     const double w = window(nd.component);
-    const double* low = &m_low[nd.first];
-    const double* high = &m_high[nd.first];
-    int i = static_cast<int>(std::lower_bound(high, high + nd.count, x - w) - high);
-    for (; i < nd.count && low[i] <= x + w; ++i) visit(nd.first + i, v, best);
+    const float* low = &m_low[nd.first];
+    const float* high = &m_high[nd.first];
+    int i = static_cast<int>(std::lower_bound(high, high + nd.count, double(x) - w) - high);
+    for (; i < nd.count && low[i] <= double(x) + w; ++i) visit(nd.first + i, v, best);
   }
   if (nd.nan >= 0) visit(nd.nan, v, best);
 }

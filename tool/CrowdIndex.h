@@ -85,7 +85,7 @@ class CrowdIndex {
     int largest = 0;  // places in the largest child
   };
 
-  double value(int component, int place) const;
+  float value(int component, int place) const;
   double window(int component) const;
   void splitNode(const Task& task);
   Split trySplit(int component, int begin, int end);
@@ -102,14 +102,15 @@ class CrowdIndex {
   std::vector<Node> m_nodes;
   // Per node: the lowest and highest value of its parent's split component
   // among its places (a survivor filed there has one of those values).
-  std::vector<double> m_low;
-  std::vector<double> m_high;
+  std::vector<float> m_low;
+  std::vector<float> m_high;
   std::vector<int32_t> m_entries;
   std::vector<int32_t> m_roots;
   // Scratch of a build: the places being split, their values, the tasks,
   // the children's first places.
   std::vector<int32_t> m_places;
-  std::vector<std::pair<double, int32_t>> m_sorted;
+  std::vector<std::pair<float, int32_t>> m_sorted;
+  std::vector<std::pair<float, int32_t>> m_sortScratch;
   std::vector<Task> m_tasks;
   std::vector<int32_t> m_cuts;
   std::vector<std::pair<double, int>> m_candidates;
