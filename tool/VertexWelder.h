@@ -12,19 +12,23 @@
 // weldVerticesByScan is the plain form of that rule: every vertex against
 // every survivor. VertexWelder finds exactly the same survivor for every
 // vertex through a hashed uniform grid over the positions, at a small
-// fraction of the cost. Both rewrite the store in place and keep no second
-// copy of the vertex data: the scan needs the remap table only, the grid
-// adds per-vertex cell entries and a 16-byte entry per survivor (position
-// and index) in its cells.
+// fraction of the cost; vertices the grid cannot separate (many at one
+// place, or NaN positions, differing in other attributes) are searched
+// through trees over all attributes (CrowdIndex). Both rewrite the store in
+// place and keep no second copy of the vertex data: the scan needs the
+// remap table only, the grid adds a cell entry and a survivor slot per
+// vertex, and its cells.
 //
 // Single-threaded: a welder and the store it works on belong to one thread.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <vector>
 
+#include "tool/CrowdIndex.h"
 #include "tool/ModelStore.h"
 
 namespace tool {
@@ -77,6 +81,10 @@ class VertexWelder {
   // they held too many vertices (for tests and benchmarks).
   int refinements() const { return m_refinements; }
 
+  // How many trees over all attributes the last weld built, for crowded
+  // cells and for NaN searches (for tests and benchmarks).
+  int crowdTrees() const { return m_crowd.treeCount(); }
+
   // Fixes the cell size (at least the smallest cell the welder uses) and the
   // grid origin on every axis, and uses the grid from the first vertex on,
   // for tests that place vertices on cell borders.
@@ -86,8 +94,26 @@ class VertexWelder {
   void useGridOnlyForTesting() { m_scanLimit = -1; }
 
  private:
-  struct Entry;
+  // Room that is kept from weld to weld and left uninitialised when it
+  // grows: its pages are touched only where a weld writes.
+  template <typename T>
+  class Scratch {
+   public:
+    void reserve(size_t n) {
+      if (n > m_size) {
+        m_data.reset(new T[n]);
+        m_size = n;
+      }
+    }
+    T* data() const { return m_data.get(); }
+    T& operator[](size_t i) const { return m_data[i]; }
 
+   private:
+    std::unique_ptr<T[]> m_data;
+    size_t m_size = 0;
+  };
+
+  // The grid (VertexWelderGrid.cpp).
   void chooseGrid(const ModelStore& store, int vertexCount);
   void buildGrid(const ModelStore& store, int vertexCount);
   void setCellSize(double size);
@@ -95,16 +121,23 @@ class VertexWelder {
   int32_t cellOf(double x, int axis) const;
   void cellKey(const float* p, int32_t* cell) const;
   uint32_t classify(const float* p, int32_t* cell) const;
-  int32_t findCell(const int32_t* cell, bool add, uint64_t hash);
-  int scanCell(const ModelStore& store, int v, int32_t cell, int best) const;
-  int search(const ModelStore& store, int v, uint32_t mask, int best, bool skipFinite) const;
+  int32_t findCell(const int32_t* cell, uint64_t hash) const;
+  int32_t addCell(const int32_t* cell, uint64_t hash);
   void listWindowCells(const float* p, int v, const int32_t* own, int32_t ownCell,
                        uint32_t crossing);
+  int32_t ownCell(int place) const;
   int searchCells(const ModelStore& store, int v, uint32_t group, int best) const;
-  int walkGroup(const ModelStore& store, int v, int k, int best) const;
-  void file(const ModelStore& store, int v, int k, uint32_t mask);
+  // The search (VertexWelder.cpp).
+  void indexCrowds(int vertexCount);
+  void growTree(int32_t cell, int v);
+  int scanCell(const ModelStore& store, int v, int32_t cell, int best) const;
+  int search(const ModelStore& store, int v, uint32_t mask, int best, bool skipFinite);
+  int searchGroup(const ModelStore& store, int v, uint32_t mask, uint32_t group, int best);
+  void buildGroupTree(const ModelStore& store, uint32_t group, uint32_t mask);
+  void file(int v, int k, uint32_t mask);
 
-  // Every cell that holds a vertex, found through an open-addressing table.
+  // Every cell that holds a vertex, found through an open-addressing table
+  // that only grows (a weld clears the slots it used, not the table).
   struct Slot {
     int32_t c[3];  // the cell's coordinates
     int32_t cell;  // its index, -1 for an empty slot
@@ -114,25 +147,42 @@ class VertexWelder {
   unsigned m_tableBits = 0;
   std::vector<int32_t> m_cellStart;  // per cell: first entry of its segment
   std::vector<int32_t> m_cellFill;   // per cell: survivors filed so far
-  // Per vertex: its cell, with the top bit set when its tolerance window
-  // crosses a cell border (or it has a NaN or far-out component).
-  std::vector<uint32_t> m_vertexCell;
-  // Per vertex whose window crosses a border: where in m_near its list of
-  // window cells begins (a count, then the cells), or -1 for a NaN vertex.
-  std::vector<int32_t> m_vertexNear;
+  // Per vertex: its cell; or, with kCrossesBorder set, when its tolerance
+  // window crosses a cell border (or it has a NaN or far-out component),
+  // where its list in m_near begins: its own cell, the number of cells its
+  // window reaches, those cells (none for a NaN vertex: it is searched
+  // group by group).
+  Scratch<uint32_t> m_vertexCell;
   std::vector<int32_t> m_near;
   // The survivors, cell by cell, each cell's in ascending order; a cell's
   // segment has room for every vertex of the cell.
-  std::vector<Entry> m_entries;
-  // Survivors with a NaN position component, by NaN axes (group m: bit a
-  // set for a NaN on axis a), each group in ascending order.
-  std::vector<int32_t> m_groupNext;
+  Scratch<int32_t> m_entries;
+  // Survivors by NaN axes (group m: bit a set for a NaN on axis a), each
+  // group listed in ascending order; kept only for models with NaN
+  // positions (others have group 0 alone and never walk it).
+  Scratch<int32_t> m_groupNext;
+  bool m_listGroups = false;
   uint32_t m_groups = 0;  // bit m set: group m holds survivors
   int32_t m_groupHead[8];
   int32_t m_groupTail[8];
 
-  std::vector<int32_t> m_remap;
+  // Crowded cells (more vertices than the grid can thin out) are searched
+  // through trees over all attributes; so are groups of NaN survivors that
+  // vertices NaN elsewhere would otherwise walk whole.
+  CrowdIndex m_crowd;
+  bool m_crowded = false;               // some cell is crowded (else m_cellTree is unused)
+  std::vector<int32_t> m_cellTree;      // per cell: its tree, or none yet (negative)
+  std::vector<int32_t> m_crowdPlaces;   // places of crowded cells, cell by cell
+  std::vector<int32_t> m_crowdOffsets;  // per crowded cell: its first place there
+  std::vector<int32_t> m_treePlaces;    // the places of the tree being built
+  int32_t m_groupTree[8][8];            // [group][NaN axes of the search]: tree or -1
+  int64_t m_groupSteps[8][8];           // survivors walked so far without a tree
+  uint32_t m_groupTrees[8];             // per group: bit m set when [group][m] has a tree
+  int m_vertexCount = 0;
+
+  Scratch<int32_t> m_remap;
   std::vector<double> m_sample[3];  // per axis: the sample's finite values
+  double m_low[3] = {0, 0, 0};      // per axis: the sample's low end (1%)
   double m_origin[3] = {0, 0, 0};
   double m_cellSize = 1;
   double m_invCellSize = 1;

@@ -10,11 +10,13 @@
 #include <sstream>
 
 #include "testing/WeldCheck.h"
+#include "tool/CrowdTestModels.h"
 #include "tool/WeldTestModels.h"
 
 namespace {
 
 using namespace tool;
+using tooltest::Placement;
 using tooltest::TestModel;
 using xmdtest::expectSameWeld;
 using xmdtest::expectSameWeldWith;
@@ -224,6 +226,118 @@ TEST(VertexWelderDifferential, StopsRefiningWhenTheCrowdIsCopies) {
   w.useGridOnlyForTesting();
   expectSameWeldWith(few, w);
   EXPECT_LE(w.refinements(), 2);
+}
+
+// --- Crowds: vertices the position grid cannot separate -----------------------
+
+TEST(VertexWelderCrowds, EveryPlacementAgreesWithTheScan) {
+  // Other attributes near a few hundred bases, with values at the
+  // tolerance, one float beyond it, signed zeros, infinities and NaN.
+  const struct {
+    Placement placement;
+    const char* name;
+  } cases[] = {
+      {Placement::kOnePlace, "one place"},
+      {Placement::kNanEverywhere, "NaN everywhere"},
+      {Placement::kFewPlaces, "few places"},
+      {Placement::kNanOnSomeAxes, "NaN on some axes"},
+      {Placement::kNanAmongNumbers, "NaN among numbers"},
+  };
+  std::mt19937 rng(5150);
+  for (const auto& c : cases) {
+    for (int round = 0; round < 6; ++round) {
+      const int n = 300 + int(rng() % 4000);
+      const TestModel m = tooltest::crowdModel(rng, c.placement, n,
+                                               std::string(c.name) + " " + std::to_string(round));
+      expectSameWeld(m);
+    }
+  }
+}
+
+TEST(VertexWelderCrowds, OnePlaceIsSearchedThroughATree) {
+  // With normals, so that the crowd holds many survivors.
+  std::mt19937 rng(77);
+  for (Placement p : {Placement::kOnePlace, Placement::kOnePlace, Placement::kNanEverywhere}) {
+    TestModel m = tooltest::crowdModel(rng, p, 5000, "one place or all NaN, large");
+    m.hasNormals = true;
+    VertexWelder w;
+    expectSameWeldWith(m, w);
+    EXPECT_GT(w.crowdTrees(), 0) << "the crowd went through a tree";
+  }
+}
+
+TEST(VertexWelderCrowds, LongRunsOfCloseValuesAreCutInside) {
+  // Normals in steps of a fraction of the tolerance: every value is within
+  // the window of its neighbours, so only cuts inside the run split it.
+  for (float step : {0.25f, 0.6f, 0.999f, 1.0f}) {
+    const TestModel m = tooltest::denseNormalChain(4000, step);
+    VertexWelder w;
+    expectSameWeldWith(m, w);
+    EXPECT_GT(w.crowdTrees(), 0) << step;
+    expectSameWeld(m);
+  }
+}
+
+TEST(VertexWelderCrowds, ComponentsWholeTolerancesApart) {
+  expectSameWeld(tooltest::toleranceLattice(4000));
+}
+
+TEST(VertexWelderCrowds, NanSearchesAmongNumbersGetAGroupTree) {
+  // Spread positions (no crowded cell) and as many vertices NaN on x, all
+  // with their own normals: each NaN vertex would walk every survivor with
+  // a number on x. A tree over those survivors without x takes over.
+  std::mt19937 rng(8);
+  TestModel m;
+  m.name = "NaN x among spread numbers";
+  m.hasNormals = true;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (int i = 0; i < 6000; ++i) {
+    const float y = float(i / 2) * 1e-3f;
+    m.addVertex(i % 2 ? nan : float(i) * 1e-3f, y, 0.5f);
+    std::array<float, 3> n = tooltest::unitVector(rng);
+    if (i % 7 == 0 && i > 0) n = m.normals[rng() % size_t(i)];  // a repeated normal
+    m.normals.push_back(n);
+  }
+  m.facesOverAllVertices();
+  VertexWelder w;
+  expectSameWeldWith(m, w);
+  EXPECT_GT(w.crowdTrees(), 0);
+  expectSameWeld(m);
+}
+
+TEST(VertexWelderCrowds, CrowdedCellsAcrossPinnedBorders) {
+  // Crowds around the corners of a known grid: vertices near a border look
+  // into the neighbouring cells, whose crowds are in trees.
+  std::mt19937 rng(4243);
+  const double size = 1e-3;
+  const double offsets[] = {0, 0.5, -0.5, 1, -1, 1.01, -1.01, 2, -2};
+  TestModel m;
+  m.name = "crowds at pinned borders";
+  m.hasNormals = true;
+  for (int i = 0; i < 4000; ++i) {
+    std::array<float, 3> q;
+    for (int c = 0; c < 3; ++c)
+      q[c] = float(double(int(rng() % 2)) * size + offsets[rng() % 9] * double(kWeldTolerance));
+    m.addVertex(q[0], q[1], q[2]);
+    m.normals.push_back({tooltest::nearValue(rng, float(rng() % 30) * 0.1f), 0, 1});
+  }
+  m.facesOverAllVertices();
+  VertexWelder w;
+  w.pinGridForTesting(size, 0.0);
+  expectSameWeldWith(m, w);
+  EXPECT_GT(w.crowdTrees(), 0);
+}
+
+TEST(VertexWelderCrowds, OneWelderOverManyModels) {
+  // Tables kept from a large crowded model must not leak into the next,
+  // smaller models.
+  std::mt19937 rng(99);
+  VertexWelder w;
+  expectSameWeldWith(tooltest::crowdModel(rng, Placement::kOnePlace, 6000, "large"), w);
+  for (int round = 0; round < 8; ++round) {
+    const Placement p = round % 2 ? Placement::kNanOnSomeAxes : Placement::kFewPlaces;
+    expectSameWeldWith(tooltest::crowdModel(rng, p, 50 + int(rng() % 1500), "after"), w);
+  }
 }
 
 }  // namespace

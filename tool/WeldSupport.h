@@ -1,9 +1,11 @@
-// Shared pieces of the two welds: the parts of the vertex comparison, the
-// move of a survivor down to its place, and the re-indexing of the faces.
-// Internal to the tool library.
+// Shared pieces of the welds: the parts of the vertex comparison, the move
+// of a survivor down to its place, the re-indexing of the faces, and the
+// grid's cell keys. Internal to the tool library.
 #pragma once
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "tool/ModelStore.h"
@@ -12,12 +14,39 @@
 namespace tool {
 namespace weld {
 
+// A float match can lie slightly more than the tolerance apart in real
+// numbers (the difference is rounded to float: at most tolerance + 2^-41
+// near zero, a relative 2^-24 beyond), so searches look this far around a
+// value: a little wider than the tolerance.
+constexpr double kWindow = double(kWeldTolerance) * (1.0 + 1.0 / 64);
+static_assert(kWindow > double(kWeldTolerance) * (1.0 + 1.0 / (1 << 23)),
+              "the window covers every float match");
+
 // Layer loops never leave the store, whatever layerCount and dimensions say.
 inline int layerLimit(const ModelStore& s) {
   return std::min(std::max(s.layerCount, 0), ModelStore::kMaxLayers);
 }
 inline int dimensionOf(const ModelStore& s, int l) {
   return std::min(std::max(s.layerDimensions[l], 0), ModelStore::kMaxLayerDimension);
+}
+
+// Bit a set: position axis a is NaN.
+inline uint32_t nanMask(const float* p) {
+  return (p[0] != p[0] ? 1u : 0u) | (p[1] != p[1] ? 2u : 0u) | (p[2] != p[2] ? 4u : 0u);
+}
+
+// The grid's shared constants: the cell coordinate of a NaN axis (outside
+// the clamped range of numbers); the flag of a vertex whose window crosses a
+// cell border; how many vertices ahead cells are prefetched.
+constexpr int32_t kNanAxis = INT32_MIN;
+constexpr uint32_t kCrossesBorder = 0x80000000u;
+constexpr int kAhead = 8;
+
+inline uint64_t hashCell(const int32_t* c) {
+  uint64_t h = (uint64_t(uint32_t(c[0])) | uint64_t(uint32_t(c[1])) << 32) * 0x9E3779B97F4A7C15ull;
+  h ^= uint64_t(uint32_t(c[2])) * 0xC2B2AE3D27D4EB4Full;
+  h ^= h >> 29;
+  return h * 0xD6E8FEB86659FD93ull;
 }
 
 inline bool positionsMatch(const float* a, const float* b) {

@@ -265,12 +265,27 @@ inline TestModel twoClusters(int n, float distance) {
 
 constexpr int kBenchVertices = ModelStore::kMaxVertices;
 
-inline TestModel benchDistinct() {
+// A random unit vector.
+inline std::array<float, 3> unitVector(std::mt19937& rng) {
+  std::normal_distribution<float> g;
+  for (;;) {
+    const float x = g(rng), y = g(rng), z = g(rng);
+    const float length = std::sqrt(x * x + y * y + z * z);
+    if (length > 1e-3f) return {x / length, y / length, z / length};
+  }
+}
+
+// Distinct random positions in the unit cube; with normals, each vertex also
+// gets its own random normal.
+inline TestModel benchDistinct(bool normals = false) {
   std::mt19937 rng(1);
   std::vector<std::array<float, 3>> p;
   for (int i = 0; i < kBenchVertices; ++i)
     p.push_back({uniform(rng, 0, 1), uniform(rng, 0, 1), uniform(rng, 0, 1)});
-  return positionsOnly("distinct", p);
+  TestModel m = positionsOnly(normals ? "distinct, with normals" : "distinct", p);
+  m.hasNormals = normals;
+  for (int i = 0; normals && i < kBenchVertices; ++i) m.normals.push_back(unitVector(rng));
+  return m;
 }
 
 // 3 to 6 copies of each vertex of a smaller set, with sub-tolerance jitter,
