@@ -88,6 +88,9 @@ bool Batch::processOne(const PlannedFile& file, tool::FileRecord& record) {
   std::ostream console(&lines);
   m_current = &record;
   ModelProcessor processor(file.fileSystem, file.root, m_process, console, m_err, m_settings.check);
+  if (m_progress.enabled())
+    processor.setProgress(
+        [this](std::int64_t position, std::int64_t size) { m_progress.fileBytes(position, size); });
   bool goOn = true;
   try {
     if (!file.failure.empty()) throw std::runtime_error(file.failure);

@@ -5,6 +5,7 @@
 #include "io/fs/FileInfo.h"
 #include "io/fs/Path.h"
 #include "tool/DiscardingOutputStream.h"
+#include "tool/ProgressInputStream.h"
 
 namespace {
 
@@ -60,7 +61,11 @@ ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativeP
                   : fileSystem->openOutputStream(result);
     m_out << "INFO : processing" << shown << std::endl;
     {
-      io::ChunkInputStream chunkIn(in.get());
+      const std::int64_t size = record.bytesBefore;
+      tool::ProgressInputStream watched(in.get(), [this, size](std::int64_t position) {
+        if (m_progress) m_progress(position, size);
+      });
+      io::ChunkInputStream chunkIn(&watched);
       io::ChunkOutputStream chunkOut(out.get());
       try {
         accepted = m_process(chunkIn, chunkOut, m_out);

@@ -55,6 +55,12 @@ class ModelProcessor {
   // the ".result" file made here is removed. record gets the path as shown,
   // the sizes, and the byte position at which the input failed, if it did.
   Outcome processFile(const std::string& relativePath, tool::FileRecord& record);
+  // Has progress called with the read position and the size of the source
+  // as reading goes on (every ProgressInputStream::kStep bytes).
+  void setProgress(std::function<void(std::int64_t position, std::int64_t size)> progress) {
+    m_progress = std::move(progress);
+  }
+
   // The same, without a record.
   Outcome processFile(const std::string& relativePath) {
     tool::FileRecord record;
@@ -68,4 +74,5 @@ class ModelProcessor {
   std::ostream& m_out;
   std::ostream& m_err;
   bool m_check;
+  std::function<void(std::int64_t, std::int64_t)> m_progress;
 };

@@ -31,9 +31,10 @@ void Progress::startFile(std::int64_t done, std::int64_t total, const std::strin
   draw(false);
 }
 
-void Progress::fileBytes(std::int64_t bytes) {
+void Progress::fileBytes(std::int64_t bytes, std::int64_t size) {
   if (!m_enabled) return;
   m_bytes = bytes;
+  m_size = size;
   draw(false);
 }
 

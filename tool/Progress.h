@@ -31,8 +31,8 @@ class Progress {
   // Starts file number done + 1 of total (done files are finished).
   void startFile(std::int64_t done, std::int64_t total, const std::string& shownPath,
                  std::int64_t size);
-  // bytes of the current file have been read.
-  void fileBytes(std::int64_t bytes);
+  // bytes of the current file, of size bytes in all, have been read.
+  void fileBytes(std::int64_t bytes, std::int64_t size);
   // Erases the line before other text goes to the terminal; the next
   // startFile or fileBytes draws it again.
   void erase();

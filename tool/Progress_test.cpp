@@ -17,7 +17,7 @@ TEST(Progress, DisabledDrawsNothing) {
   std::ostringstream err;
   tool::Progress p(err, false, [] { return 0.0; });
   p.startFile(0, 2, "a.xmd", 100);
-  p.fileBytes(50);
+  p.fileBytes(50, 100);
   p.finish();
   EXPECT_EQ("", err.str());
 }
@@ -30,7 +30,7 @@ TEST(Progress, RedrawsInPlaceAtMostEveryTenthOfASecond) {
   f.progress.startFile(1, 3, "m/b.xmd", 10);  // too soon: not drawn
   EXPECT_EQ("\r[1/3] m/a.xmd\x1b[K", f.err.str());
   f.now = 0.2;
-  f.progress.fileBytes(5);
+  f.progress.fileBytes(5, 10);
   EXPECT_EQ("\r[1/3] m/a.xmd\x1b[K\r[2/3] m/b.xmd\x1b[K", f.err.str());
   f.err.str("");
   f.progress.erase();  // a console line follows: the next draw comes at once
@@ -53,7 +53,7 @@ TEST(Progress, LongNamesKeepTheirEndAndLargeFilesShowTheirRate) {
 
   f.err.str("");
   f.now = 2;
-  f.progress.fileBytes(tool::Progress::kLargeFile);  // half of it in 2 s
+  f.progress.fileBytes(tool::Progress::kLargeFile, tool::Progress::kLargeFile * 2);  // half in 2 s
   EXPECT_NE(std::string::npos, f.err.str().find("  50% 8.4 MB/s\x1b[K")) << f.err.str();
 }
 
