@@ -1,11 +1,11 @@
 // ModelStore: the one store that holds a model while it is checked, welded
 // and written. Vertex attributes lie in parallel arrays indexed by vertex
-// number; the program entry allocates one store (value-initialised: every
-// array zero, bone names empty) and the model processor reuses it from model
-// to model; nothing in it is cleared between models except what the reader
+// number; the program entry makes one store (in static storage: every array
+// zero, bone names empty) and the model processor reuses it from model to
+// model; nothing in it is cleared between models except what the reader
 // clears (see ModelStreamProcessor.h). It is a plain record: the model
 // reader fills it, the welder compacts it in place, the writer reads it.
-// About 20 MB: allocate it on the heap.
+// About 20 MB: never on a stack (tests value-initialise one on the heap).
 //
 // Capacities: every model that the reader's checks admit fits. 65534
 // vertices (two spare entries), 16 texture coordinate layers of up to four
