@@ -79,6 +79,7 @@ class CrowdIndex {
   };
   struct Task {
     int32_t node, begin, end, depth;
+    uint64_t used;  // bit j % 64: component j splits a node above
   };
   struct Split {
     int component = -1;
@@ -87,6 +88,8 @@ class CrowdIndex {
 
   float value(int component, int place) const;
   double window(int component) const;
+  void rankCandidates(const Task& task, int step);
+  Split bestSplit(const Task& task, int step, int* last);
   void splitNode(const Task& task);
   Split trySplit(int component, int begin, int end);
   int order(int component, int begin, int end);
@@ -113,7 +116,7 @@ class CrowdIndex {
   std::vector<std::pair<float, int32_t>> m_sortScratch;
   std::vector<Task> m_tasks;
   std::vector<int32_t> m_cuts;
-  std::vector<std::pair<double, int>> m_candidates;
+  std::vector<std::pair<double, int>> m_candidates;  // (order, component), best first
   uint32_t m_excluded = 0;  // position axes the tree being built does not split on
   bool m_noting = false;    // the tree being built notes its places
   // Per place: the tree that noted it, and its leaf times 2 plus 1 when a

@@ -109,6 +109,32 @@ TEST(CrowdIndex, CopiesStayInOneLeaf) {
   EXPECT_EQ(5, index.query(t, 300, 5)) << "survivors from the bound on are not looked at";
 }
 
+TEST(CrowdIndex, FewDifferingPlacesAmongCopiesStillSplit) {
+  // Components are ranked on a sample of the places; places that differ
+  // only between the sampled ones must still split the node, not hide in
+  // one leaf with thousands of copies.
+  TestModel m;
+  m.hasNormals = true;
+  for (int i = 0; i < 4000; ++i) {
+    m.addVertex(1, 2, 3);
+    m.normals.push_back({0, 0, i % 31 == 5 ? float(i) * 1e-3f : 1.0f});
+  }
+  ModelStore& s = sharedStore();
+  tooltest::load(m, s);
+  std::vector<int32_t> places(4000), filed;
+  for (int i = 0; i < 4000; ++i) places[i] = i;
+  CrowdIndex index;
+  index.reset(s);
+  const int t = index.build(places.data(), 4000, 0, true);
+  EXPECT_GT(index.nodeCount(), 1);
+  for (int p = 0; p < 4000; p += 7) {
+    index.insert(t, p, p);
+    filed.push_back(p);
+  }
+  for (int v = 0; v < 4000; ++v)
+    EXPECT_EQ(expectedMatch(s, filed, v, INT_MAX), index.query(t, v, INT_MAX));
+}
+
 TEST(CrowdIndex, BoneIndicesMustBeEqual) {
   // Vertices that differ only in the bone index of one slot split on it;
   // a search finds the survivor with the same index only.
