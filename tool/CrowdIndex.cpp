@@ -63,8 +63,10 @@ void radixSort(std::vector<std::pair<float, int32_t>>& a,
 
 }  // namespace
 
-void CrowdIndex::reset(const ModelStore& store) {
+void CrowdIndex::reset(const ModelStore& store, int vertexCount) {
   m_store = &store;
+  m_vertexCount = vertexCount;
+  m_nanFound = false;
   m_components.clear();
   m_nodes.clear();
   m_low.clear();
@@ -97,6 +99,18 @@ float CrowdIndex::value(int component, int place) const {
   return c.f ? c.f[at] : float(c.i[at]);
 }
 
+void CrowdIndex::findNan() {
+  // Which components are NaN in some vertex of the model: only those can be
+  // NaN in a search.
+  m_hasNan.assign(m_components.size(), 0);
+  for (size_t j = 0; j < m_components.size(); ++j)
+    for (int v = 0; v < m_vertexCount && !m_hasNan[j]; ++v) {
+      const float x = value(int(j), v);
+      m_hasNan[j] = x != x;
+    }
+  m_nanFound = true;
+}
+
 double CrowdIndex::window(int component) const {
   // Bone indices must be equal; everything else matches within the window.
   return m_components[component].f ? weld::kWindow : 0.0;
@@ -112,6 +126,7 @@ int CrowdIndex::build(const int32_t* places, int count, uint32_t excludedAxes,
   m_tasks.assign(1, Task{root, 0, static_cast<int32_t>(m_places.size()), 0, 0});
   m_excluded = excludedAxes;
   m_noting = rememberPlaces;
+  if (!m_nanFound) findNan();
   if (m_noting) {
     int32_t top = 0;
     for (int32_t p : m_places) top = std::max(top, p);
@@ -178,11 +193,12 @@ int CrowdIndex::cutPieces(int component, int numeric) {
       start = i;
     }
   }
-  // At most kMaxChildren children: neighbouring pieces are joined into
-  // groups of about equal size (each closed group has at least target
-  // places), so that a search NaN in this component, which visits every
-  // child, stays cheap. The children split further on other components.
-  if (m_cuts.size() > size_t(kMaxChildren)) {
+  // A component that is NaN in some vertex gets at most kMaxChildren
+  // children: neighbouring pieces are joined into groups of about equal size
+  // (each closed group has at least target places), so that a search NaN in
+  // it, which visits every child, stays cheap. The children split further
+  // on other components.
+  if (m_cuts.size() > size_t(kMaxChildren) && m_hasNan[size_t(component)]) {
     const int target = (numeric + kMaxChildren - 1) / kMaxChildren;
     size_t groups = 1;
     for (size_t i = 1; i < m_cuts.size(); ++i)

@@ -32,7 +32,8 @@ class CrowdIndex {
   // positions, normals (when store.hasNormals), every component of the
   // texture coordinate layers below store.layerCount, and (when
   // store.hasSkin) the bone index and weight of every influence slot.
-  void reset(const ModelStore& store);
+  // Searches come from vertices below vertexCount.
+  void reset(const ModelStore& store, int vertexCount);
 
   // Builds a tree over count places of the store (vertex indices), split on
   // every component except the position axes in excludedAxes (bit a: axis
@@ -87,6 +88,7 @@ class CrowdIndex {
   };
 
   float value(int component, int place) const;
+  void findNan();
   double window(int component) const;
   void rankCandidates(const Task& task, int step);
   Split bestSplit(const Task& task, int step, int* last);
@@ -101,6 +103,9 @@ class CrowdIndex {
   int scanLeaf(const Node& leaf, int v, int best) const;
 
   const ModelStore* m_store = nullptr;
+  int m_vertexCount = 0;
+  bool m_nanFound = false;              // m_hasNan is known
+  std::vector<unsigned char> m_hasNan;  // per component: NaN in some vertex
   std::vector<Component> m_components;
   std::vector<Node> m_nodes;
   // Per node: the lowest and highest value of its parent's split component

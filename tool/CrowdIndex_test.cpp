@@ -52,7 +52,7 @@ TEST(CrowdIndex, SearchesFindTheLowestMatchingSurvivor) {
     for (int p = 0; p < m.size(); ++p)
       if (rng() % 4 != 0) places.push_back(p);
     CrowdIndex index;
-    index.reset(s);
+    index.reset(s, m.size());
     const int t = index.build(places.data(), static_cast<int>(places.size()), excluded, remember);
     for (int32_t p : places) {
       if (rng() % 3 != 0) continue;
@@ -77,7 +77,7 @@ TEST(CrowdIndex, TreesOfOneResetAreIndependent) {
   std::vector<int32_t> low, high;
   for (int p = 0; p < m.size(); ++p) (p < 300 ? low : high).push_back(p);
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int a = index.build(low.data(), 300, 0, true);
   const int b = index.build(high.data(), 300, 0, true);
   EXPECT_EQ(2, index.treeCount());
@@ -101,7 +101,7 @@ TEST(CrowdIndex, CopiesStayInOneLeaf) {
   std::vector<int32_t> places(500);
   for (int i = 0; i < 500; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places.data(), 500, 0, true);
   EXPECT_EQ(1, index.nodeCount());
   index.insert(t, 7, 7);
@@ -124,7 +124,7 @@ TEST(CrowdIndex, FewDifferingPlacesAmongCopiesStillSplit) {
   std::vector<int32_t> places(4000), filed;
   for (int i = 0; i < 4000; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places.data(), 4000, 0, true);
   EXPECT_GT(index.nodeCount(), 1);
   for (int p = 0; p < 4000; p += 7) {
@@ -150,7 +150,7 @@ TEST(CrowdIndex, BoneIndicesMustBeEqual) {
   std::vector<int32_t> places(400);
   for (int i = 0; i < 400; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places.data(), 400, 0, false);
   EXPECT_GT(index.nodeCount(), 1);
   for (int k = 0; k < 50; ++k) index.insert(t, k, k);
@@ -166,7 +166,7 @@ TEST(CrowdIndex, OverfullLeafThrows) {
   tooltest::load(m, s);
   const int32_t places[] = {0, 1, 2};
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places, 3, 0, false);
   for (int k = 0; k < 3; ++k) index.insert(t, k, k);
   EXPECT_THROW(index.insert(t, 2, 2), std::logic_error);
@@ -181,11 +181,11 @@ TEST(CrowdIndex, ResetForgetsNotedPlaces) {
   std::vector<int32_t> places(300);
   for (int i = 0; i < 300; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, first.size());
   index.build(places.data(), 300, 0, true);
   TestModel second = tooltest::denseNormalChain(300, 3.0f);
   tooltest::load(second, s);
-  index.reset(s);
+  index.reset(s, second.size());
   const int t = index.build(places.data(), 150, 0, false);
   std::vector<int32_t> filed;
   for (int p = 0; p < 150; p += 2) {

@@ -198,7 +198,7 @@ int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleC
   m_groups = 0;
   m_listGroups = false;
   m_crowded = false;
-  m_crowd.reset(store);
+  m_crowd.reset(store, vertexCount);
   m_vertexCount = vertexCount;
   for (uint32_t g = 0; g < 8; ++g) {
     m_groupTrees[g] = 0;
