@@ -7,11 +7,14 @@
 #include "tool/WeldSupport.h"
 
 // Trees are built top-down: a node's places are sorted on the component
-// that promises the best split (the widest spread in windows, up to a few
-// tries when a split leaves one child with most of the places), cut into
-// runs, and each run becomes a child. A node stays a leaf when it is small,
-// deep, or no component splits it (its places then agree nearly everywhere:
-// copies, which merge at the first compare).
+// that promises the best split (the widest spread in windows among the
+// components not yet split on above it, up to a few tries when a split
+// leaves one child with most of the places), cut into runs, and each run
+// becomes a child; on a component that some vertex has NaN in, runs are
+// joined into at most 16 children, since a search NaN there visits them
+// all. A node stays a leaf when it is small, deep, or no component splits it
+// (its places then agree nearly everywhere: copies, which merge at the first
+// compare).
 
 namespace {
 
@@ -31,6 +34,8 @@ constexpr int kMaxChildren = 16;
 // Added to the order of a component already split on above a node: any
 // unused one that can split comes first (spreads are at most 65536).
 constexpr double kUsedLast = 1e9;
+static_assert(kUsedLast > ModelStore::kVertexEntries,
+              "a used component ranks after every unused one");
 // Sorts of fewer values use std::sort; longer ones a radix sort.
 constexpr size_t kRadixFrom = 256;
 
@@ -151,8 +156,8 @@ int CrowdIndex::build(const int32_t* places, int count, uint32_t excludedAxes,
 }
 
 int CrowdIndex::order(int component, int begin, int end) {
-  // Sorts the places of [begin, end) by their value of the component
-  // (ties by place), with the NaN ones after them; returns how many have a
+  // Sorts the places of [begin, end) by their value of the component (ties
+  // in a fixed order), with the NaN ones after them; returns how many have a
   // number. m_sorted receives the numbers and their places.
   m_sorted.clear();
   int nans = 0;
