@@ -1,11 +1,11 @@
 // Vertex weld benchmark: the grid weld against the plain survivor scan, an
 // exact-duplicate remap (meshoptimizer) as the speed anchor, and a memcpy of
-// the vertex data as the floor, all on the same 65534-vertex inputs. Inputs 6
-// to 9 compare the crowded inputs (one position, NaN positions, NaN among
-// numbers, each vertex with its own normal) with the distinct model carrying
-// normals (input 6) in the same run.
+// the vertex data as the floor, all on the same 65534-vertex inputs. Inputs 7
+// to 10 are crowded (one position, NaN positions, NaN among numbers, NaN in
+// other attributes, each vertex with its own normal), to be compared with
+// the distinct model carrying normals (input 6) in the same run.
 //
-//   weld_bench --benchmark_filter='GridWeld/[6-9]'
+//   weld_bench --benchmark_filter='GridWeld/([6-9]|10)$'
 
 #include <benchmark/benchmark.h>
 #include <meshoptimizer.h>
@@ -24,15 +24,21 @@ using tooltest::TestModel;
 
 const TestModel& input(int which) {
   static const TestModel models[] = {
-      tooltest::benchDistinct(),           tooltest::benchJitteredCopies(false),
-      tooltest::benchJitteredCopies(true), tooltest::benchGrid(),
-      tooltest::benchTriangleSoup(),       tooltest::adversarialModels().back(),
-      tooltest::benchDistinct(true),       tooltest::benchOnePosition(false),
-      tooltest::benchOnePosition(true),    tooltest::benchNanAmongNumbers(),
+      tooltest::benchDistinct(),
+      tooltest::benchJitteredCopies(false),
+      tooltest::benchJitteredCopies(true),
+      tooltest::benchGrid(),
+      tooltest::benchTriangleSoup(),
+      tooltest::adversarialModels().back(),
+      tooltest::benchDistinct(true),
+      tooltest::benchOnePosition(false),
+      tooltest::benchOnePosition(true),
+      tooltest::benchNanAmongNumbers(),
+      tooltest::benchOnePositionNanAttributes(),
   };
   return models[which];
 }
-constexpr int kInputs = 10;
+constexpr int kInputs = 11;
 
 ModelStore& store() {
   static std::unique_ptr<ModelStore> s(new ModelStore());

@@ -9,11 +9,14 @@
 namespace tool {
 
 // Trees are built top-down: a node's places are sorted on the component
-// that promises the best split (the widest spread in windows, up to a few
-// tries when a split leaves one child with most of the places), cut into
-// runs, and each run becomes a child. A node stays a leaf when it is small,
-// deep, or no component splits it (its places then agree nearly everywhere:
-// copies, which merge at the first compare).
+// that promises the best split (the widest spread in windows among the
+// components not yet split on above it, up to a few tries when a split
+// leaves one child with most of the places), cut into runs, and each run
+// becomes a child; on a component that some vertex has NaN in, runs are
+// joined into at most 16 children, since a search NaN there visits them
+// all. A node stays a leaf when it is small, deep, or no component splits it
+// (its places then agree nearly everywhere: copies, which merge at the first
+// compare).
 
 namespace {
 
@@ -24,8 +27,17 @@ constexpr int kLeafSize = 16;
 constexpr int kPieceMin = 4;
 // Deeper nodes are leaves: bounds the recursion of searches.
 constexpr int kMaxDepth = 48;
-// Components tried at a node before the best split so far is taken.
+// Components tried at a node before the best split so far is taken, and the
+// places sampled to rank them.
 constexpr int kTries = 3;
+constexpr int kSample = 128;
+// Children of a node for numbers, at most.
+constexpr int kMaxChildren = 16;
+// Added to the order of a component already split on above a node: any
+// unused one that can split comes first (spreads are at most 65536).
+constexpr double kUsedLast = 1e9;
+static_assert(kUsedLast > ModelStore::kVertexEntries,
+              "a used component ranks after every unused one");
 // Sorts of fewer values use std::sort; longer ones a radix sort.
 constexpr size_t kRadixFrom = 256;
 
@@ -58,8 +70,10 @@ void radixSort(std::vector<std::pair<float, int32_t>>& a,
 
 }  // namespace
 
-void CrowdIndex::reset(const ModelStore& store) {
+void CrowdIndex::reset(const ModelStore& store, int vertexCount) {
   m_store = &store;
+  m_vertexCount = vertexCount;
+  m_nanFound = false;
   m_components.clear();
   m_nodes.clear();
   m_low.clear();
@@ -92,6 +106,18 @@ float CrowdIndex::value(int component, int place) const {
   return c.f ? c.f[at] : float(c.i[at]);
 }
 
+void CrowdIndex::findNan() {
+  // Which components are NaN in some vertex of the model: only those can be
+  // NaN in a search.
+  m_hasNan.assign(m_components.size(), 0);
+  for (size_t j = 0; j < m_components.size(); ++j)
+    for (int v = 0; v < m_vertexCount && !m_hasNan[j]; ++v) {
+      const float x = value(int(j), v);
+      m_hasNan[j] = x != x;
+    }
+  m_nanFound = true;
+}
+
 double CrowdIndex::window(int component) const {
   // Bone indices must be equal; everything else matches within the window.
   return m_components[component].f ? weld::kWindow : 0.0;
@@ -104,9 +130,10 @@ int CrowdIndex::build(const int32_t* places, int count, uint32_t excludedAxes,
   m_nodes.push_back(Node{-1, 0, 0, 0, INT32_MAX, -1});
   m_low.push_back(0);
   m_high.push_back(0);
-  m_tasks.assign(1, Task{root, 0, static_cast<int32_t>(m_places.size()), 0});
+  m_tasks.assign(1, Task{root, 0, static_cast<int32_t>(m_places.size()), 0, 0});
   m_excluded = excludedAxes;
   m_noting = rememberPlaces;
+  if (!m_nanFound) findNan();
   if (m_noting) {
     int32_t top = 0;
     for (int32_t p : m_places) top = std::max(top, p);
@@ -131,8 +158,8 @@ int CrowdIndex::build(const int32_t* places, int count, uint32_t excludedAxes,
 }
 
 int CrowdIndex::order(int component, int begin, int end) {
-  // Sorts the places of [begin, end) by their value of the component
-  // (ties by place), with the NaN ones after them; returns how many have a
+  // Sorts the places of [begin, end) by their value of the component (ties
+  // in a fixed order), with the NaN ones after them; returns how many have a
   // number. m_sorted receives the numbers and their places.
   m_sorted.clear();
   int nans = 0;
@@ -173,6 +200,18 @@ int CrowdIndex::cutPieces(int component, int numeric) {
       start = i;
     }
   }
+  // A component that is NaN in some vertex gets at most kMaxChildren
+  // children: neighbouring pieces are joined into groups of about equal size
+  // (each closed group has at least target places), so that a search NaN in
+  // it, which visits every child, stays cheap. The children split further
+  // on other components.
+  if (m_cuts.size() > size_t(kMaxChildren) && m_hasNan[size_t(component)]) {
+    const int target = (numeric + kMaxChildren - 1) / kMaxChildren;
+    size_t groups = 1;
+    for (size_t i = 1; i < m_cuts.size(); ++i)
+      if (m_cuts[i] - m_cuts[groups - 1] >= target) m_cuts[groups++] = m_cuts[i];
+    m_cuts.resize(groups);
+  }
   return static_cast<int>(m_cuts.size());
 }
 
@@ -192,42 +231,65 @@ CrowdIndex::Split CrowdIndex::trySplit(int component, int begin, int end) {
   return s;
 }
 
+void CrowdIndex::rankCandidates(const Task& task, int step) {
+  // Candidates by spread in every step-th place: how many windows their
+  // numbers cover (bone indices: how many values), at most the number of
+  // places with a number. Components not split on above come first, so that
+  // the splits take turns: a search NaN in one component visits every child
+  // only where that component splits.
+  const int n = task.end - task.begin;
+  m_candidates.clear();
+  for (int j = 0; j < static_cast<int>(m_components.size()); ++j) {
+    if (j < 3 && (m_excluded >> j) & 1) continue;
+    double lo = 0, hi = 0;
+    int numbers = 0, seen = 0;
+    for (int i = task.begin; i < task.end; i += step, ++seen) {
+      const double x = value(j, m_places[i]);
+      if (x != x) continue;
+      lo = numbers ? std::min(lo, x) : x;
+      hi = numbers ? std::max(hi, x) : x;
+      ++numbers;
+    }
+    const double w = window(j);
+    if (!(numbers > 1 && hi - lo > w)) continue;
+    const double spread = w > 0 ? (hi - lo) / (2 * w) : hi - lo + 1;
+    const double places = double(numbers) * n / seen;
+    const bool used = (task.used >> (j & 63)) & 1;
+    m_candidates.emplace_back((used ? kUsedLast : 0) - std::min(spread, places), j);
+  }
+  std::sort(m_candidates.begin(), m_candidates.end());
+}
+
+CrowdIndex::Split CrowdIndex::bestSplit(const Task& task, int step, int* last) {
+  // Tries the best ranked components until one leaves no child with more
+  // than three quarters of the places; returns the best split tried.
+  const int n = task.end - task.begin;
+  Split best;
+  best.largest = n;
+  rankCandidates(task, step);
+  const int tries = std::min(static_cast<int>(m_candidates.size()), kTries);
+  for (int t = 0; t < tries && best.largest > n * 3 / 4; ++t) {
+    *last = m_candidates[t].second;
+    const Split s = trySplit(*last, task.begin, task.end);
+    if (s.largest < best.largest) best = s;
+  }
+  return best;
+}
+
 void CrowdIndex::splitNode(const Task& task) {
   const int n = task.end - task.begin;
   Split best;
   best.largest = n;
+  int last = -1;  // the component of the last sort of the places
   if (n > kLeafSize && task.depth < kMaxDepth) {
-    // Candidates by spread: how many windows their numbers cover (bone
-    // indices: how many values), at most the number of places.
-    std::vector<std::pair<double, int>>& candidates = m_candidates;  // (-spread, component)
-    candidates.clear();
-    for (int j = 0; j < static_cast<int>(m_components.size()); ++j) {
-      if (j < 3 && (m_excluded >> j) & 1) continue;
-      double lo = 0, hi = 0;
-      int numbers = 0;
-      for (int i = task.begin; i < task.end; ++i) {
-        const double x = value(j, m_places[i]);
-        if (x != x) continue;
-        lo = numbers ? std::min(lo, x) : x;
-        hi = numbers ? std::max(hi, x) : x;
-        ++numbers;
-      }
-      const double w = window(j);
-      if (!(numbers > 1 && hi - lo > w)) continue;
-      const double spread = w > 0 ? (hi - lo) / (2 * w) : hi - lo + 1;
-      candidates.emplace_back(-std::min(spread, double(numbers)), j);
-    }
-    std::sort(candidates.begin(), candidates.end());
-    const int tries = std::min(static_cast<int>(candidates.size()), kTries);
-    int last = -1;
-    for (int t = 0; t < tries && best.largest > n * 3 / 4; ++t) {
-      last = candidates[t].second;
-      const Split s = trySplit(last, task.begin, task.end);
-      if (s.largest < best.largest) best = s;
-    }
-    // The places and cuts must be those of the split taken.
-    if (best.largest < n && best.component != last) trySplit(best.component, task.begin, task.end);
+    // Ranked on a sample first; when that finds no split, on every place (a
+    // few differing places must not hide in a leaf of copies).
+    const int sampleStep = std::max(1, n / kSample);
+    best = bestSplit(task, sampleStep, &last);
+    if (best.largest >= n && sampleStep > 1) best = bestSplit(task, 1, &last);
   }
+  // The places and cuts must be those of the split taken.
+  if (best.largest < n && best.component != last) trySplit(best.component, task.begin, task.end);
   if (best.largest >= n)
     makeLeaf(task);
   else
@@ -257,12 +319,14 @@ void CrowdIndex::makeChildren(const Task& task, int component) {
   const int pieces = static_cast<int>(m_cuts.size());
   const double w = window(component);
   const int32_t first = static_cast<int32_t>(m_nodes.size());
+  const uint64_t used = task.used | uint64_t(1) << (component & 63);
   for (int i = 0; i < pieces; ++i) {
     const int next = i + 1 < pieces ? m_cuts[i + 1] : numeric;
     m_nodes.push_back(Node{-1, 0, 0, 0, INT32_MAX, task.node});
     m_low.push_back(m_sorted[m_cuts[i]].first);
     m_high.push_back(m_sorted[next - 1].first);
-    m_tasks.push_back(Task{first + i, task.begin + m_cuts[i], task.begin + next, task.depth + 1});
+    m_tasks.push_back(
+        Task{first + i, task.begin + m_cuts[i], task.begin + next, task.depth + 1, used});
     if (!m_noting) continue;
     // A search from a value whose window reaches a neighbouring piece looks
     // there too.
@@ -280,7 +344,7 @@ void CrowdIndex::makeChildren(const Task& task, int component) {
     m_nodes.push_back(Node{-1, 0, 0, 0, INT32_MAX, task.node});
     m_low.push_back(0);
     m_high.push_back(0);
-    m_tasks.push_back(Task{nanChild, task.begin + numeric, task.end, task.depth + 1});
+    m_tasks.push_back(Task{nanChild, task.begin + numeric, task.end, task.depth + 1, used});
     if (m_noting)
       for (int i = task.begin; i < task.end; ++i) m_placeLeaf[size_t(m_places[i])] = 0;
   }

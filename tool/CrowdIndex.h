@@ -34,7 +34,8 @@ class CrowdIndex {
   // positions, normals (when store.hasNormals), every component of the
   // texture coordinate layers below store.layerCount, and (when
   // store.hasSkin) the bone index and weight of every influence slot.
-  void reset(const ModelStore& store);
+  // Searches come from vertices below vertexCount.
+  void reset(const ModelStore& store, int vertexCount);
 
   // Builds a tree over count places of the store (vertex indices), split on
   // every component except the position axes in excludedAxes (bit a: axis
@@ -81,6 +82,7 @@ class CrowdIndex {
   };
   struct Task {
     int32_t node, begin, end, depth;
+    uint64_t used;  // bit j % 64: component j splits a node above
   };
   struct Split {
     int component = -1;
@@ -88,7 +90,10 @@ class CrowdIndex {
   };
 
   float value(int component, int place) const;
+  void findNan();
   double window(int component) const;
+  void rankCandidates(const Task& task, int step);
+  Split bestSplit(const Task& task, int step, int* last);
   void splitNode(const Task& task);
   Split trySplit(int component, int begin, int end);
   int order(int component, int begin, int end);
@@ -100,6 +105,9 @@ class CrowdIndex {
   int scanLeaf(const Node& leaf, int v, int best) const;
 
   const ModelStore* m_store = nullptr;
+  int m_vertexCount = 0;
+  bool m_nanFound = false;              // m_hasNan is known
+  std::vector<unsigned char> m_hasNan;  // per component: NaN in some vertex
   std::vector<Component> m_components;
   std::vector<Node> m_nodes;
   // Per node: the lowest and highest value of its parent's split component
@@ -115,7 +123,7 @@ class CrowdIndex {
   std::vector<std::pair<float, int32_t>> m_sortScratch;
   std::vector<Task> m_tasks;
   std::vector<int32_t> m_cuts;
-  std::vector<std::pair<double, int>> m_candidates;
+  std::vector<std::pair<double, int>> m_candidates;  // (order, component), best first
   uint32_t m_excluded = 0;  // position axes the tree being built does not split on
   bool m_noting = false;    // the tree being built notes its places
   // Per place: the tree that noted it, and its leaf times 2 plus 1 when a

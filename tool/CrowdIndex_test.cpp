@@ -54,7 +54,7 @@ TEST(CrowdIndex, SearchesFindTheLowestMatchingSurvivor) {
     for (int p = 0; p < m.size(); ++p)
       if (rng() % 4 != 0) places.push_back(p);
     CrowdIndex index;
-    index.reset(s);
+    index.reset(s, m.size());
     const int t = index.build(places.data(), static_cast<int>(places.size()), excluded, remember);
     for (int32_t p : places) {
       if (rng() % 3 != 0) continue;
@@ -79,7 +79,7 @@ TEST(CrowdIndex, TreesOfOneResetAreIndependent) {
   std::vector<int32_t> low, high;
   for (int p = 0; p < m.size(); ++p) (p < 300 ? low : high).push_back(p);
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int a = index.build(low.data(), 300, 0, true);
   const int b = index.build(high.data(), 300, 0, true);
   EXPECT_EQ(2, index.treeCount());
@@ -103,12 +103,38 @@ TEST(CrowdIndex, CopiesStayInOneLeaf) {
   std::vector<int32_t> places(500);
   for (int i = 0; i < 500; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places.data(), 500, 0, true);
   EXPECT_EQ(1, index.nodeCount());
   index.insert(t, 7, 7);
   EXPECT_EQ(7, index.query(t, 300, INT_MAX));
   EXPECT_EQ(5, index.query(t, 300, 5)) << "survivors from the bound on are not looked at";
+}
+
+TEST(CrowdIndex, FewDifferingPlacesAmongCopiesStillSplit) {
+  // Components are ranked on a sample of the places; places that differ
+  // only between the sampled ones must still split the node, not hide in
+  // one leaf with thousands of copies.
+  TestModel m;
+  m.hasNormals = true;
+  for (int i = 0; i < 4000; ++i) {
+    m.addVertex(1, 2, 3);
+    m.normals.push_back({0, 0, i % 31 == 5 ? float(i) * 1e-3f : 1.0f});
+  }
+  ModelStore& s = sharedStore();
+  tooltest::load(m, s);
+  std::vector<int32_t> places(4000), filed;
+  for (int i = 0; i < 4000; ++i) places[i] = i;
+  CrowdIndex index;
+  index.reset(s, m.size());
+  const int t = index.build(places.data(), 4000, 0, true);
+  EXPECT_GT(index.nodeCount(), 1);
+  for (int p = 0; p < 4000; p += 7) {
+    index.insert(t, p, p);
+    filed.push_back(p);
+  }
+  for (int v = 0; v < 4000; ++v)
+    EXPECT_EQ(expectedMatch(s, filed, v, INT_MAX), index.query(t, v, INT_MAX));
 }
 
 TEST(CrowdIndex, BoneIndicesMustBeEqual) {
@@ -126,7 +152,7 @@ TEST(CrowdIndex, BoneIndicesMustBeEqual) {
   std::vector<int32_t> places(400);
   for (int i = 0; i < 400; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places.data(), 400, 0, false);
   EXPECT_GT(index.nodeCount(), 1);
   for (int k = 0; k < 50; ++k) index.insert(t, k, k);
@@ -142,7 +168,7 @@ TEST(CrowdIndex, OverfullLeafThrows) {
   tooltest::load(m, s);
   const int32_t places[] = {0, 1, 2};
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, m.size());
   const int t = index.build(places, 3, 0, false);
   for (int k = 0; k < 3; ++k) index.insert(t, k, k);
   EXPECT_THROW(index.insert(t, 2, 2), std::logic_error);
@@ -157,11 +183,11 @@ TEST(CrowdIndex, ResetForgetsNotedPlaces) {
   std::vector<int32_t> places(300);
   for (int i = 0; i < 300; ++i) places[i] = i;
   CrowdIndex index;
-  index.reset(s);
+  index.reset(s, first.size());
   index.build(places.data(), 300, 0, true);
   TestModel second = tooltest::denseNormalChain(300, 3.0f);
   tooltest::load(second, s);
-  index.reset(s);
+  index.reset(s, second.size());
   const int t = index.build(places.data(), 150, 0, false);
   std::vector<int32_t> filed;
   for (int p = 0; p < 150; p += 2) {

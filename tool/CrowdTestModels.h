@@ -205,4 +205,21 @@ inline TestModel benchNanAmongNumbers() {
   return m;
 }
 
+// Every vertex at one place with its own normal and texture coordinates,
+// and NaN in one of those five components (a different one from vertex to
+// vertex): each component leaves a fifth of the vertices to match anything.
+inline TestModel benchOnePositionNanAttributes() {
+  TestModel m = benchOnePosition(false);
+  m.name = "one position, NaN in one other component each";
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (int i = 0; i < m.size(); ++i) {
+    const int c = i % 5;
+    if (c < 3)
+      m.normals[i][c] = nan;
+    else
+      m.layers[0][2 * i + (c - 3)] = nan;
+  }
+  return m;
+}
+
 }  // namespace tooltest

@@ -98,7 +98,7 @@ void VertexWelder::buildGroupTree(const ModelStore& store, uint32_t group, uint3
   for (int p = 0; p < m_vertexCount; ++p)
     if (nanMask(store.positions[p]) == group) m_treePlaces.push_back(p);
   const int tree = m_crowd.build(m_treePlaces.data(), static_cast<int>(m_treePlaces.size()),
-                                 group | mask, false);
+                                 group | mask, true);
   for (int k = m_groupHead[group]; k >= 0; k = m_groupNext[k]) m_crowd.insert(tree, k, k);
   m_groupTree[group][mask] = tree;
   m_groupTrees[group] |= 1u << mask;
@@ -200,7 +200,7 @@ int VertexWelder::weldVertices(ModelStore& store, int vertexCount, int triangleC
   m_groups = 0;
   m_listGroups = false;
   m_crowded = false;
-  m_crowd.reset(store);
+  m_crowd.reset(store, vertexCount);
   m_vertexCount = vertexCount;
   for (uint32_t g = 0; g < 8; ++g) {
     m_groupTrees[g] = 0;
