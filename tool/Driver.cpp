@@ -14,6 +14,7 @@
 #include "io/fs/Path.h"
 #include "lang/TextConversion.h"
 #include "lang/Throwable.h"
+#include "platform/PlatformName.h"
 #include "tool/SplitPath.h"
 #include "util/CollectFilesByExtensionTraversal.h"
 
@@ -163,7 +164,7 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
       return 0;
     }
     if (arg == "--version") {
-      out << "xmdopt " << XMDOPT_VERSION << std::endl;
+      out << "xmdopt " << XMDOPT_VERSION << " (" << platform::name() << ")" << std::endl;
       return 0;
     }
   }

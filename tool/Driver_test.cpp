@@ -10,6 +10,7 @@
 
 #include "io/IOException.h"
 #include "lang/Format.h"
+#include "platform/PlatformName.h"
 #include "testing/TempDir.h"
 
 namespace {
@@ -171,6 +172,8 @@ TEST(Driver, HelpAndVersion) {
   const Outcome v = drive({"--version"});
   EXPECT_EQ(0, v.status);
   EXPECT_EQ(0u, v.out.find("xmdopt "));
+  EXPECT_EQ(v.out.size() - platform::name().size() - 3,
+            v.out.find(" (" + platform::name() + ")\n"));
 }
 
 }  // namespace
