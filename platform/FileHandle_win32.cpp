@@ -83,7 +83,18 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
   return TRUE;
 }
 
-BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
+BOOL FlushFileBuffers(HANDLE file) {
+  if (::FlushFileBuffers(file)) return TRUE;
+  // A directory opened for reading cannot be flushed here, and needs not be:
+  // the file system journals its names, and the name changes of this layer
+  // (ReplaceFileW) are written through before they return.
+  const DWORD error = ::GetLastError();
+  ::BY_HANDLE_FILE_INFORMATION info;
+  if (error == ERROR_ACCESS_DENIED && ::GetFileInformationByHandle(file, &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return TRUE;
+  return win32::fail(error);
+}
 
 BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 
@@ -95,9 +106,8 @@ BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement, const c
   const DWORD attributes = ::GetFileAttributesW(win32::wide(replaced));
   if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return win32::fail(ERROR_ACCESS_DENIED);
-  if ((flags & (REPLACEFILE_WRITE_THROUGH | REPLACEFILE_FLUSH_REPLACEMENT)) != 0 &&
-      !flushFile(replacement))
-    return FALSE;
+  const bool flushes = (flags & (REPLACEFILE_WRITE_THROUGH | REPLACEFILE_FLUSH_REPLACEMENT)) != 0;
+  if (flushes && !flushFile(replacement)) return FALSE;
   // The replacement takes the replaced file's attributes, except read-only.
   constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -111,8 +121,9 @@ BOOL ReplaceFileW(const char16_t* replaced, const char16_t* replacement, const c
   if (readOnly &&
       !::SetFileAttributesW(win32::wide(replaced), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
     return FALSE;
-  const DWORD how = MOVEFILE_REPLACE_EXISTING |
-                    ((flags & REPLACEFILE_WRITE_THROUGH) != 0 ? MOVEFILE_WRITE_THROUGH : 0);
+  // Either flag asks for the name change on the disk before the call returns
+  // (there is no directory to flush later, see FlushFileBuffers).
+  const DWORD how = MOVEFILE_REPLACE_EXISTING | (flushes ? MOVEFILE_WRITE_THROUGH : 0);
   if (!::MoveFileExW(win32::wide(replacement), win32::wide(replaced), how)) {
     const DWORD error = ::GetLastError();
     if (readOnly) ::SetFileAttributesW(win32::wide(replaced), attributes);

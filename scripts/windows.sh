@@ -6,9 +6,9 @@
 #   2. builds Boost.Serialization and GoogleTest for MinGW once, into a cache
 #      folder keyed by their versions and the compiler's;
 #   3. cross-builds the project into build-windows/ (static executables);
-#   4. runs every test there under Wine (ctest);
-#   5. leaves build-windows/xmdopt.exe and a zip of it with the README.
-# Options: --no-test leaves step 4 out.
+#   4. leaves build-windows/xmdopt.exe and a zip of it with the README;
+#   5. runs every test there under Wine (ctest).
+# Options: --no-test leaves the tests out (xmdopt.exe still runs once).
 # Environment: XMDOPT_WINDOWS_CACHE, the cache folder (default
 # ${XDG_CACHE_HOME:-~/.cache}/xmdopt-windows).
 set -euo pipefail
@@ -59,6 +59,8 @@ if [ ! -f "$boost_src/xml_iarchive.cpp" ]; then
   download=$cache/download
   rm -rf "$download"
   mkdir -p "$download"
+  # apt downloads as its own user where it can write.
+  if [ "$(id -u)" -eq 0 ] && id _apt >/dev/null 2>&1; then chown _apt "$download"; fi
   (cd "$download" && apt-get source --download-only -qq "boost1.74=$boost_version")
   mkdir -p "$cache/boost-src-$boost_version"
   tar -xJf "$download"/boost1.74_*.orig.tar.xz -C "$cache/boost-src-$boost_version" \
@@ -142,19 +144,7 @@ if $triple-objdump -p build-windows/xmdopt.exe | grep -i 'DLL Name' | grep -iv \
   exit 1
 fi
 
-# --- 4. the suite under Wine --------------------------------------------------
-export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-"$wineserver" -p  # one server for every test program, until the end
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-step "xmdopt.exe under Wine"
-"$wine" build-windows/xmdopt.exe --version | tr -d '\r'
-if [ "$run_tests" = 1 ]; then
-  step "the test suite under Wine"
-  ctest --test-dir build-windows --output-on-failure -j"$jobs"
-fi
-
-# --- 5. the product -----------------------------------------------------------
+# --- 4. the product -----------------------------------------------------------
 version=$(sed -n 's/^project(xmdopt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 package=build-windows/xmdopt-$version-windows-x64
 rm -rf "$package" "$package.zip"
@@ -163,4 +153,21 @@ $triple-strip -o "$package/xmdopt.exe" build-windows/xmdopt.exe
 cp README.md "$package/"
 (cd build-windows && zip -q -r "$(basename "$package").zip" "$(basename "$package")")
 rm -rf "$package"
-step "done: build-windows/xmdopt.exe and $package.zip"
+echo "windows: build-windows/xmdopt.exe and $package.zip"
+
+# --- 5. the suite under Wine ------------------------------------------------
+# A private prefix, one server kept up for every test program, and Wine's
+# own services started by a first program whose output goes to a file: a
+# service started by a test would hold that test's output pipe open.
+export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+"$wineserver" -p </dev/null >/dev/null 2>&1
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+step "xmdopt.exe under Wine"
+"$wine" build-windows/xmdopt.exe --version </dev/null >build-windows/version.txt 2>&1
+tr -d '\r' <build-windows/version.txt
+if [ "$run_tests" = 1 ]; then
+  step "the test suite under Wine"
+  ctest --test-dir build-windows --output-on-failure -j"$jobs"
+fi
+step "done"

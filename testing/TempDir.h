@@ -67,6 +67,14 @@ class TempDir {
   }
   // Creates the directory rel and its parents.
   void mkdirs(const std::string& rel) const { std::filesystem::create_directories(*this / rel); }
+  // Makes rel a link to the directory target (a path relative to rel's
+  // folder, or absolute). false when this system or user cannot make links
+  // (Windows without the right to), so that a test can skip.
+  bool linkDirectory(const std::string& target, const std::string& rel) const {
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(target, *this / rel, ec);
+    return !ec;
+  }
   // The bytes of rel; throws when it cannot be read.
   std::string read(const std::string& rel) const {
     std::ifstream in(*this / rel, std::ios::binary);

@@ -53,7 +53,7 @@ TEST(Driver, DirectoryModeWalksTheTreeInOrder) {
   t.write("m/a/UP.XMD", "upper-case extension: not a model file");
   t.write("m/a/notes", "no dot");
   t.write("m/d.xmd/in.xmd", "in");
-  ASSERT_EQ(0, symlink("..", (t / "m/a/loop").c_str()));
+  if (!t.linkDirectory("..", "m/a/loop")) GTEST_SKIP() << "no directory links on this system";
   const Outcome r = drive({t / "m"});
   EXPECT_EQ(0, r.status);
   const std::string root = t / "m";
@@ -99,7 +99,7 @@ TEST(Driver, NoArgumentMeansTheCurrentDirectory) {
 TEST(Driver, ADotIsTheCurrentDirectoryAndItsLinksAreNotWalkedTwice) {
   xmdtest::TempDir t;
   t.write("x.xmd", "x");
-  ASSERT_EQ(0, symlink(".", (t / "self").c_str()));
+  if (!t.linkDirectory(".", "self")) GTEST_SKIP() << "no directory links on this system";
   char old[4096];
   ASSERT_NE(nullptr, getcwd(old, sizeof old));
   ASSERT_EQ(0, chdir(t.path().c_str()));
@@ -172,7 +172,7 @@ TEST(Driver, HelpAndVersion) {
   const Outcome v = drive({"--version"});
   EXPECT_EQ(0, v.status);
   EXPECT_EQ(0u, v.out.find("xmdopt "));
-  EXPECT_EQ(v.out.size() - platform::name().size() - 3,
+  EXPECT_EQ(v.out.size() - platform::name().size() - 4,
             v.out.find(" (" + platform::name() + ")\n"));
 }
 
