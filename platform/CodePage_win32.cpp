@@ -3,6 +3,12 @@
 // (CP_ACP). The calling convention of CodePage.h holds: only CP_ACP and the
 // flags named there are accepted, and WC_ERR_INVALID_CHARS (which the system
 // takes for UTF-8 alone) is checked here before the system converts.
+//
+// Wide to narrow never maps a character to a look-alike ("best fit"): a
+// character the code page lacks becomes the default character, as
+// WC_NO_BEST_FIT_CHARS asks. Best fit would turn file names into other,
+// existing names (U+FF0E FULLWIDTH FULL STOP into ".", so a directory named
+// with two of them into ".."), and every narrow path comes from here.
 #include "platform/Win32.h"
 
 namespace platform {
@@ -50,14 +56,14 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int src
     return win32::fail(ERROR_INVALID_FLAGS);
   if ((flags & WC_ERR_INVALID_CHARS) != 0 && hasUnpairedSurrogate(src, srcLen))
     return win32::fail(ERROR_NO_UNICODE_TRANSLATION);
-  // When the ANSI code page is UTF-8 the system refuses a default character
-  // and its flag; every character is representable then (an unpaired
-  // surrogate becomes U+FFFD).
+  // When the ANSI code page is UTF-8 the system refuses a default character,
+  // its flag and WC_NO_BEST_FIT_CHARS; every character is representable then
+  // (an unpaired surrogate becomes U+FFFD).
   const bool utf8 = ::GetACP() == CP_UTF8;
   ::BOOL used = FALSE;
-  const int n = ::WideCharToMultiByte(
-      CP_ACP, flags & ~DWORD(WC_ERR_INVALID_CHARS), win32::wide(src), srcLen, dst, dstLen,
-      utf8 ? nullptr : defaultChar, utf8 || usedDefaultChar == nullptr ? nullptr : &used);
+  const int n = ::WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, win32::wide(src),
+                                      srcLen, dst, dstLen, utf8 ? nullptr : defaultChar,
+                                      utf8 || usedDefaultChar == nullptr ? nullptr : &used);
   if (n != 0 && usedDefaultChar != nullptr) *usedDefaultChar = used ? 1 : 0;
   return n;
 }

@@ -69,6 +69,10 @@ TEST(CodePageWin32, CharactersOutsideTheCodePageTakeTheDefault) {
       {u"\u4E2D.xmd", 0, "?.xmd", 1},
       {u"\u4E2D.xmd", WC_NO_BEST_FIT_CHARS, "?.xmd", 1},
       {u"\u0100", WC_NO_BEST_FIT_CHARS, "?", 1},
+      // Never a look-alike: these would be "A", "../x" and "/x" by best fit.
+      {u"\u0100", 0, "?", 1},
+      {u"\uFF0E\uFF0E\uFF0Fx", 0, "???x", 1},
+      {u"\u2215x", 0, "?x", 1},
   };
   for (const Case& c : cases) {
     int used = -1;

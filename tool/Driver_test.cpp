@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -161,6 +163,19 @@ TEST(Driver, RejectedModelsAndReadOnlySources) {
   struct stat st;
   ASSERT_EQ(0, stat((t / "b.xmd").c_str(), &st));
   EXPECT_EQ(0644u, st.st_mode & 07777);  // read-only cleared, the rest kept
+}
+
+TEST(Driver, NamesLikePathsNeverReachOutsideTheTree) {
+  // Full-width dots and solidus look like "../" and would become it where
+  // narrow names took look-alikes for characters their code page lacks.
+  xmdtest::TempDir t;
+  t.write("outside.xmd", "outside");
+  t.mkdirs("root");
+  const std::filesystem::path name(u"\uFF0E\uFF0E\uFF0Foutside.xmd");
+  std::ofstream(std::filesystem::path(t / "root") / name, std::ios::binary) << "inside";
+  const Outcome r = drive({t / "root"});
+  EXPECT_EQ("outside", t.read("outside.xmd"));
+  EXPECT_EQ(std::string::npos, r.out.find("../")) << r.out;
 }
 
 TEST(Driver, HelpAndVersion) {
