@@ -128,7 +128,9 @@ fi
 
 # --- 3. the project -----------------------------------------------------------
 step "cross-building xmdopt"
-cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+launcher=()  # ccache, where the machine has it, keeps a rebuild from scratch cheap
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
   -DXMDOPT_BUILD_BENCH=OFF \
   -DBoost_NO_BOOST_CMAKE=ON -DBoost_USE_STATIC_LIBS=ON \
