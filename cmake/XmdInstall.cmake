@@ -46,6 +46,10 @@ set(xmd_header_folders platform lang util io io/fs sg sgu math pix anim mem)
 foreach(folder ${xmd_header_folders})
   file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h)
   list(FILTER headers EXCLUDE REGEX "(_test|TestSupport|Fixtures)\\.h$")
+  # The system's own declarations, for the Windows build of platform/ only.
+  if(NOT WIN32)
+    list(FILTER headers EXCLUDE REGEX "/Win32\\.h$")
+  endif()
   if(headers)
     install(FILES ${headers}
       DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmdopt/${folder}

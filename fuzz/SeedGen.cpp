@@ -9,9 +9,8 @@
 //   corpus/sg/     one valid archive of every scene-graph class (a default
 //                  and a filled object), behind its selector byte.
 // Usage: fuzz_seedgen <fuzz folder>. Writes only into its corpus/ folders.
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -30,8 +29,8 @@ std::string g_root;
 
 void writeFile(const std::string& dir, const std::string& name, const std::string& bytes) {
   const std::string folder = g_root + "/corpus/" + dir;
-  mkdir((g_root + "/corpus").c_str(), 0755);
-  mkdir(folder.c_str(), 0755);
+  std::error_code ec;  // a folder that exists already is fine; writing reports the rest
+  std::filesystem::create_directories(folder, ec);
   std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) {

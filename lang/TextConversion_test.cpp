@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/CodePage.h"
+#include "testing/AnsiText.h"
 
 namespace lang {
 namespace {
@@ -27,9 +28,10 @@ TEST(TextConversion, ConvertsBothWays) {
   EXPECT_EQ(ansiToWide(""), u"");
   EXPECT_EQ(wideToAnsi(std::u16string()), "");
   EXPECT_EQ(wideToAnsi(u""), "");
-  EXPECT_EQ(ansiToWide("dir/caf\xC3\xA9.xmd"), u"dir/caf\u00E9.xmd");
-  EXPECT_EQ(wideToAnsi(u"dir/caf\u00E9.xmd"), "dir/caf\xC3\xA9.xmd");
-  EXPECT_EQ(wideToAnsi(ansiToWide(std::string("a\xE9\xFF/b"))), "a\xE9\xFF/b");  // escaped bytes
+  const std::string cafe = "dir/caf" + xmdtest::ansi(u"\u00E9") + ".xmd";
+  EXPECT_EQ(ansiToWide(cafe), u"dir/caf\u00E9.xmd");
+  EXPECT_EQ(wideToAnsi(u"dir/caf\u00E9.xmd"), cafe);
+  EXPECT_EQ(wideToAnsi(ansiToWide(std::string("a\xE9\xFF/b"))), "a\xE9\xFF/b");  // not UTF-8
   EXPECT_EQ(wideToAnsi(u"\xD800x"), "?x");  // replaced, no failure
   // The input ends at its first zero.
   EXPECT_EQ(ansiToWide(std::string("ab\0cd", 5)), u"ab");
@@ -52,14 +54,19 @@ TEST(TextConversion, LimitIs1023UnitsBesidesTheTerminator) {
   EXPECT_EQ(failureOf([] { ansiToWide(std::string(1024, 'x')); }), "Error in conversion.");
   EXPECT_EQ(wideToAnsi(std::u16string(1023, u'x')).size(), 1023u);
   EXPECT_EQ(failureOf([] { wideToAnsi(std::u16string(1024, u'x')); }), "Error in conversion.");
-  // Counted in units of the converted form: 2046 narrow bytes are 1023 wide units.
-  std::string twoByte;
-  for (int i = 0; i < 1023; ++i) twoByte += "\xC3\xA9";
-  EXPECT_EQ(ansiToWide(twoByte).size(), 1023u);
-  // ...while 512 two-byte characters need 1024 narrow bytes plus the terminator.
-  EXPECT_EQ(wideToAnsi(std::u16string(511, u'\u00E9')).size(), 1022u);
-  EXPECT_EQ(wideToAnsi(std::u16string(511, u'\u00E9') + u"x").size(), 1023u);
-  EXPECT_EQ(failureOf([] { wideToAnsi(std::u16string(512, u'\u00E9')); }), "Error in conversion.");
+  // Counted in units of the converted form: where U+00E9 takes two narrow
+  // bytes (UTF-8), 2046 narrow bytes are 1023 wide units...
+  const std::string e = xmdtest::ansi(u"\u00E9");
+  std::string many;
+  for (int i = 0; i < 1023; ++i) many += e;
+  EXPECT_EQ(ansiToWide(many).size(), 1023u);
+  // ...while 512 of them need 1024 narrow bytes plus the terminator.
+  const std::size_t fit = 1023 / e.size();
+  const std::u16string fitting(fit, u'\u00E9');
+  EXPECT_EQ(wideToAnsi(fitting).size(), fit * e.size());
+  const std::u16string filled = fitting + std::u16string(1023 - fit * e.size(), u'x');
+  EXPECT_EQ(wideToAnsi(filled).size(), 1023u);
+  EXPECT_EQ(failureOf([&] { wideToAnsi(fitting + u'\u00E9'); }), "Error in conversion.");
 }
 
 TEST(TextConversion, NullInputFailsCleanly) {
@@ -135,14 +142,21 @@ TEST(TextConversion, EveryMessageOnItsPath) {
 }
 
 TEST(TextConversion, RefusingCodePageReportsInvalidSequence) {
-  // A code page that refuses bad bytes, as another platform's may.
+  // A code page that refuses every byte above 0x7F, as another platform's
+  // may refuse bad sequences; it reports through the platform's last error.
   const detail::CodePageCalls refusing = {
-      [](platform::UINT cp, platform::DWORD, const char* src, int len, char16_t* dst, int room) {
-        return platform::MultiByteToWideChar(cp, platform::MB_ERR_INVALID_CHARS, src, len, dst,
-                                             room);
+      [](platform::UINT cp, platform::DWORD flags, const char* src, int len, char16_t* dst,
+         int room) {
+        for (const char* p = src; *p != 0; ++p) {
+          if (static_cast<unsigned char>(*p) > 0x7F) {
+            platform::SetLastError(platform::ERROR_NO_UNICODE_TRANSLATION);
+            return 0;
+          }
+        }
+        return platform::MultiByteToWideChar(cp, flags, src, len, dst, room);
       },
       &platform::WideCharToMultiByte, &platform::GetLastError};
-  EXPECT_EQ(detail::ansiToWide("caf\xC3\xA9", refusing), u"caf\u00E9");
+  EXPECT_EQ(detail::ansiToWide("cafe", refusing), u"cafe");
   EXPECT_EQ(failureOf([&] { detail::ansiToWide("caf\xE9", refusing); }), "Invalid ANSI sequence.");
 }
 

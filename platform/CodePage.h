@@ -34,7 +34,8 @@ constexpr UINT CP_ACP = 0;
 // MultiByteToWideChar flag: fail with ERROR_NO_UNICODE_TRANSLATION on a byte
 // sequence that is not valid UTF-8 instead of escaping its bytes.
 constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
-// WideCharToMultiByte flags: accepted; best-fit mapping is never done here.
+// WideCharToMultiByte flags: accepted; best-fit mapping (a look-alike for a
+// character the code page lacks) is never done, with or without it.
 constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
 // Fail with ERROR_NO_UNICODE_TRANSLATION on an unpaired surrogate (other than
 // an escaped byte) instead of writing the default character.

@@ -158,7 +158,9 @@ BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAcce
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 // The attributes, times, size and identity of an open file. TRUE on success.
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
-// Forces the file's written data to the disk. TRUE on success.
+// Forces the file's written data to the disk. TRUE on success. On Windows a
+// directory opened for reading has nothing to flush (TRUE): its names are
+// journalled, and ReplaceFileW writes its name change through.
 BOOL FlushFileBuffers(HANDLE file);
 // Closes a handle from CreateFileW. TRUE on success.
 BOOL CloseHandle(HANDLE handle);

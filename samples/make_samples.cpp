@@ -4,9 +4,8 @@
 //   make_samples samples
 //
 // The files are committed; run it again only when SampleModels.h changes.
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -30,7 +29,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"/props", "/characters", "/broken"}) mkdir((dir + sub).c_str(), 0777);
+  for (const char* sub : {"/props", "/characters", "/broken"}) {
+    std::error_code ec;  // a folder that exists already is fine; writing reports the rest
+    std::filesystem::create_directory(dir + sub, ec);
+  }
   bool ok = writeFile(dir + "/props/crate.xmd", xmdsamples::crate());
   ok = writeFile(dir + "/characters/walker.xmd", xmdsamples::walker()) && ok;
   ok = writeFile(dir + "/scene.xmd", xmdsamples::scene()) && ok;

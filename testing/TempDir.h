@@ -1,15 +1,18 @@
-// A scoped directory for tests that touch the real disk: created fresh under
-// $TMPDIR (or /tmp) by the constructor, removed with everything in it by the
-// destructor (write permission is given back first, so read-only entries
-// left by a test go too). Paths handed out are narrow (UTF-8) strings.
+// A scoped directory for tests that touch the real disk: created fresh, and
+// private to its owner, under $TMPDIR (or the system's temporary folder) by
+// the constructor, removed with everything in it by the destructor (the
+// owner's permissions are given back first, so read-only entries left by a
+// test go too). Paths handed out are narrow strings with "/" between their
+// components (on Windows too, where the temporary folder is ASCII).
 #pragma once
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -18,20 +21,33 @@ namespace xmdtest {
 class TempDir {
  public:
   TempDir() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base ? base : "/tmp") + "/xmd-test-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("cannot create a temp dir");
-    m_path = pattern;
+    namespace fs = std::filesystem;
+    const char* env = getenv("TMPDIR");
+    const fs::path base = env != nullptr && *env ? fs::path(env) : fs::temp_directory_path();
+    std::random_device seed;
+    std::mt19937_64 random((std::uint64_t(seed()) << 32) ^ seed());
+    // A fresh name: creation fails on a name that exists, so another try
+    // follows; 100 tries cannot all collide unless creation itself fails.
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+      const fs::path p = base / ("xmd-test-" + std::to_string(random() % 1000000000));
+      std::error_code ec;
+      if (fs::create_directory(p, ec)) {
+        fs::permissions(p, fs::perms::owner_all, ec);
+        m_path = p.generic_string();
+      }
+    }
+    if (m_path.empty()) throw std::runtime_error("cannot create a temp dir");
   }
   ~TempDir() {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-      if (!it->is_symlink()) chmod(it->path().c_str(), 0700);
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      std::error_code ignored;
+      if (!it->is_symlink(ignored)) fs::permissions(it->path(), fs::perms::owner_all, ignored);
     }
-    chmod(m_path.c_str(), 0700);
-    std::filesystem::remove_all(m_path, ec);
+    fs::permissions(m_path, fs::perms::owner_all, ec);
+    fs::remove_all(m_path, ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -51,6 +67,14 @@ class TempDir {
   }
   // Creates the directory rel and its parents.
   void mkdirs(const std::string& rel) const { std::filesystem::create_directories(*this / rel); }
+  // Makes rel a link to the directory target (a path relative to rel's
+  // folder, or absolute). false when this system or user cannot make links
+  // (Windows without the right to), so that a test can skip.
+  bool linkDirectory(const std::string& target, const std::string& rel) const {
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(target, *this / rel, ec);
+    return !ec;
+  }
   // The bytes of rel; throws when it cannot be read.
   std::string read(const std::string& rel) const {
     std::ifstream in(*this / rel, std::ios::binary);
@@ -59,8 +83,8 @@ class TempDir {
   }
   // Whether rel names an entry (a dangling link counts).
   bool exists(const std::string& rel) const {
-    struct stat st;
-    return lstat((*this / rel).c_str(), &st) == 0;
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(*this / rel, ec));
   }
 
  private:

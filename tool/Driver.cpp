@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lang/Throwable.h"
+#include "platform/PlatformName.h"
 #include "tool/Batch.h"
 #include "tool/CommandLine.h"
 #include "tool/RunPlan.h"
@@ -78,7 +79,7 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
     return tool::kExitDone;
   }
   if (cl.version) {
-    out << "xmdopt " << XMDOPT_VERSION << std::endl;
+    out << "xmdopt " << XMDOPT_VERSION << " (" << platform::name() << ")" << std::endl;
     return tool::kExitDone;
   }
   try {

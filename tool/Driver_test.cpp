@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -15,6 +17,7 @@
 
 #include "io/IOException.h"
 #include "lang/Format.h"
+#include "platform/PlatformName.h"
 #include "testing/FakeFileSystem.h"
 
 namespace {
@@ -290,6 +293,8 @@ TEST_F(Driver, HelpAndVersion) {
   const Outcome v = drive({"--version"});
   EXPECT_EQ(0, v.status);
   EXPECT_EQ(0u, v.out.find("xmdopt "));
+  EXPECT_EQ(v.out.size() - platform::name().size() - 4,
+            v.out.find(" (" + platform::name() + ")\n"));
   EXPECT_TRUE(roots.empty());
 }
 

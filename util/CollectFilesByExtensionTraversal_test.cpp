@@ -1,7 +1,6 @@
 #include "util/CollectFilesByExtensionTraversal.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -81,7 +80,7 @@ TEST(CollectFilesByExtension, RealTreeWithLinksAndRawNames) {
   d.write("m/one.xmd", "");
   d.write("m/sub/raw\xff.xmd", "");
   d.write("m/sub/Two.XMD", "");
-  ASSERT_EQ(0, symlink("..", (d / "m/sub/up").c_str()));
+  if (!d.linkDirectory("..", "m/sub/up")) GTEST_SKIP() << "no directory links on this system";
   boost::shared_ptr<io::fs::BaseFileSystem> fs(new io::fs::FilesFileSystem(d / "m"));
   CollectFilesByExtensionTraversal t(fs, "xmd", true);
   t.traverse("");

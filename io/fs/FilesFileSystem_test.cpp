@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,8 +49,11 @@ TEST(FilesFileSystem, ListsByteWiseWithoutDotEntries) {
   xmdtest::TempDir t;
   for (const char* f : {"b", "a.x", "A", "a", "raw\xff", ".hidden", "d.xmd/f"}) t.write(f, "12345");
   FilesFileSystem fs(t.path());
-  EXPECT_EQ((std::vector<std::string>{".hidden", "A", "a", "a.x", "b", "d.xmd/", "raw\xff"}),
-            list(fs, "*.*"));
+  std::vector<std::string> expected{".hidden", "A", "a", "a.x", "b", "d.xmd/", "raw\xff"};
+  // A file system that ignores letter case (Windows) made A and a one file,
+  // which keeps the name it was created with.
+  if (std::filesystem::equivalent(t / "A", t / "a")) expected.erase(expected.begin() + 2);
+  EXPECT_EQ(expected, list(fs, "*.*"));
   EXPECT_EQ((std::vector<std::string>{"f"}), list(fs, Path("d.xmd", "*.*")));
   EXPECT_TRUE(list(fs, "missing/*.*").empty());
   DirectoryListing listing;
@@ -195,7 +199,7 @@ TEST(FilesFileSystem, ConversionLimitOf1023Units) {
 TEST(FilesFileSystem, FileIdsSeeThroughLinks) {
   xmdtest::TempDir t;
   t.mkdirs("d/e");
-  ASSERT_EQ(0, symlink("..", (t / "d/e/up").c_str()));
+  if (!t.linkDirectory("..", "d/e/up")) GTEST_SKIP() << "no directory links on this system";
   FilesFileSystem fs(t.path());
   FileId a, b, c;
   ASSERT_TRUE(fs.getFileId("d", a));

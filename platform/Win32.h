@@ -1,0 +1,119 @@
+// The system's own declarations for the *_win32.cpp files of this layer, and
+// the helpers they share; not for other callers.
+//
+// windows.h defines its constants as macros (ERROR_FILE_NOT_FOUND, TRUE,
+// MAX_PATH, ...), which would rewrite the same names in this layer's headers.
+// So this header includes ours first; past it, such a name is the system's
+// macro, and the checks below prove every one equal to our constant of the
+// same name. The system's types and functions are named with "::"
+// (::WIN32_FIND_DATAW, ::FindFirstFileW); unqualified names inside namespace
+// platform are ours.
+#pragma once
+
+#include "platform/CodePage.h"
+#include "platform/CriticalSection.h"
+#include "platform/FileApi.h"
+#include "platform/LastError.h"
+
+// Every constant that this layer's headers share with the system's.
+// clang-format off
+#define XMD_WIN32_SHARED_CONSTANTS(X) \
+  X(ERROR_SUCCESS)                    \
+  X(ERROR_INVALID_PARAMETER)          \
+  X(ERROR_INSUFFICIENT_BUFFER)        \
+  X(ERROR_INVALID_FLAGS)              \
+  X(ERROR_NO_UNICODE_TRANSLATION)     \
+  X(CP_ACP)                           \
+  X(MB_ERR_INVALID_CHARS)             \
+  X(WC_NO_BEST_FIT_CHARS)             \
+  X(WC_ERR_INVALID_CHARS)             \
+  X(TRUE)                             \
+  X(FALSE)                            \
+  X(INVALID_FILE_ATTRIBUTES)          \
+  X(INVALID_FILE_SIZE)                \
+  X(MAX_PATH)                         \
+  X(ERROR_FILE_NOT_FOUND)             \
+  X(ERROR_PATH_NOT_FOUND)             \
+  X(ERROR_ACCESS_DENIED)              \
+  X(ERROR_INVALID_HANDLE)             \
+  X(ERROR_NOT_SAME_DEVICE)            \
+  X(ERROR_NO_MORE_FILES)              \
+  X(ERROR_WRITE_FAULT)                \
+  X(ERROR_SHARING_VIOLATION)          \
+  X(ERROR_DISK_FULL)                  \
+  X(ERROR_INVALID_NAME)               \
+  X(ERROR_DIR_NOT_EMPTY)              \
+  X(ERROR_ALREADY_EXISTS)             \
+  X(ERROR_FILENAME_EXCED_RANGE)       \
+  X(ERROR_DIRECTORY)                  \
+  X(ERROR_UNABLE_TO_MOVE_REPLACEMENT) \
+  X(ERROR_GEN_FAILURE)                \
+  X(FILE_ATTRIBUTE_READONLY)          \
+  X(FILE_ATTRIBUTE_DIRECTORY)         \
+  X(FILE_ATTRIBUTE_ARCHIVE)           \
+  X(FILE_ATTRIBUTE_REPARSE_POINT)     \
+  X(GENERIC_READ)                     \
+  X(GENERIC_WRITE)                    \
+  X(FILE_READ_ATTRIBUTES)             \
+  X(FILE_WRITE_ATTRIBUTES)            \
+  X(FILE_SHARE_READ)                  \
+  X(FILE_SHARE_WRITE)                 \
+  X(CREATE_NEW)                       \
+  X(CREATE_ALWAYS)                    \
+  X(OPEN_EXISTING)                    \
+  X(OPEN_ALWAYS)                      \
+  X(TRUNCATE_EXISTING)                \
+  X(FILE_FLAG_BACKUP_SEMANTICS)       \
+  X(REPLACEFILE_WRITE_THROUGH)
+// clang-format on
+
+namespace platform {
+namespace kept {
+// Our values, kept under other names before the macros exist.
+#define XMD_KEEP_OURS(name) constexpr auto name##_value = platform::name;
+XMD_WIN32_SHARED_CONSTANTS(XMD_KEEP_OURS)
+#undef XMD_KEEP_OURS
+}  // namespace kept
+}  // namespace platform
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#define XMD_CHECK_SHARED(name)                                                \
+  static_assert(static_cast<platform::DWORD>(platform::kept::name##_value) == \
+                    static_cast<platform::DWORD>(name),                       \
+                #name " differs from the system's");
+XMD_WIN32_SHARED_CONSTANTS(XMD_CHECK_SHARED)
+#undef XMD_CHECK_SHARED
+
+namespace platform {
+namespace win32 {
+
+// Wide text is UTF-16 on both sides; only the unit's type differs.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide characters are UTF-16 units");
+inline const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+inline wchar_t* wide(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
+
+inline FILETIME toOurs(const ::FILETIME& t) {
+  return FILETIME{static_cast<DWORD>(t.dwLowDateTime), static_cast<DWORD>(t.dwHighDateTime)};
+}
+inline ::FILETIME toSystem(const FILETIME& t) {
+  ::FILETIME out;
+  out.dwLowDateTime = t.dwLowDateTime;
+  out.dwHighDateTime = t.dwHighDateTime;
+  return out;
+}
+
+// Sets the last error and returns FALSE.
+inline BOOL fail(DWORD error) {
+  ::SetLastError(error);
+  return FALSE;
+}
+
+}  // namespace win32
+}  // namespace platform

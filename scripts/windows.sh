@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Cross-builds xmdopt for 64-bit Windows on Debian and runs the test suite
+# under Wine:
+#   1. installs what is missing (MinGW-w64, Wine, zip, Boost's headers, the
+#      GoogleTest sources, and a deb-src entry for Boost's source package);
+#   2. builds Boost.Serialization and GoogleTest for MinGW once, into a cache
+#      folder keyed by their versions and the compiler's;
+#   3. cross-builds the project into build-windows/ (static executables);
+#   4. leaves build-windows/xmdopt.exe and a zip of it with the README;
+#   5. runs every test there under Wine (ctest).
+# Options: --no-test leaves the tests out (xmdopt.exe still runs once).
+# Environment: XMDOPT_WINDOWS_CACHE, the cache folder (default
+# ${XDG_CACHE_HOME:-~/.cache}/xmdopt-windows).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+run_tests=1
+[ "${1:-}" = "--no-test" ] && run_tests=0
+cache=${XMDOPT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/xmdopt-windows}
+jobs=2  # the build shares the machine: never more than two compilers at once
+triple=x86_64-w64-mingw32
+cxx=$triple-g++-posix
+step() { echo "== $* (${SECONDS}s so far)"; }
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# --- 1. packages --------------------------------------------------------------
+step "packages"
+bash scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 zip \
+  ninja-build libboost1.74-dev googletest xz-utils
+
+# apt-get source needs a deb-src entry for the suites the machine installs
+# from; one is added beside each Debian archive entry that lacks it.
+if ! apt-cache showsrc boost1.74 2>/dev/null | grep -q '^Package: boost1.74'; then
+  step "adding deb-src entries"
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk -f scripts/deb-src.awk "$f"
+  done | $sudo tee /etc/apt/sources.list.d/xmdopt-deb-src.sources >/dev/null
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    sed -n 's/^[[:space:]]*deb[[:space:]]\+\(.*debian.*\)$/deb-src \1/p' "$f"
+  done | $sudo tee /etc/apt/sources.list.d/xmdopt-deb-src.list >/dev/null
+  $sudo apt-get update -qq
+fi
+
+boost_version=$(dpkg-query -W -f='${Version}' libboost1.74-dev)
+gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+gcc_version=$($cxx -dumpversion)
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || command -v wineserver64 || echo /usr/lib/wine/wineserver64)
+
+# --- 2. Boost.Serialization and GoogleTest for MinGW ---------------------------
+boost_dir=$cache/boost-$boost_version-gcc$gcc_version
+boost_src=$cache/boost-src-$boost_version/libs/serialization/src
+if [ ! -f "$boost_src/xml_iarchive.cpp" ]; then
+  step "Boost $boost_version sources"
+  download=$cache/download
+  rm -rf "$download"
+  mkdir -p "$download"
+  # apt downloads as its own user where it can write.
+  if [ "$(id -u)" -eq 0 ] && id _apt >/dev/null 2>&1; then chown _apt "$download"; fi
+  (cd "$download" && apt-get source --download-only -qq "boost1.74=$boost_version")
+  mkdir -p "$cache/boost-src-$boost_version"
+  tar -xJf "$download"/boost1.74_*.orig.tar.xz -C "$cache/boost-src-$boost_version" \
+    --strip-components=1 --wildcards '*/libs/serialization/src/*'
+  rm -rf "$download"
+fi
+
+# What the XML archives need of the library (its wide-character, text, binary
+# and polymorphic archives are left out). xml_grammar and xml_iarchive are
+# built apart, with the reader's repairs (below).
+boost_sources=(archive_exception basic_archive basic_iarchive basic_iserializer basic_oarchive
+  basic_oserializer basic_pointer_iserializer basic_pointer_oserializer basic_serializer_map
+  basic_text_iprimitive basic_text_oprimitive basic_xml_archive codecvt_null extended_type_info
+  extended_type_info_no_rtti extended_type_info_typeid stl_port utf8_codecvt_facet void_cast
+  xml_archive_exception xml_oarchive)
+# A folder that holds only Debian's boost header folder, so that no other
+# header of the host reaches the cross-compiler.
+mkdir -p "$boost_dir/include" "$boost_dir/obj"
+ln -sfn /usr/include/boost "$boost_dir/include/boost"
+boost_flags=(-std=c++17 -O2 -DNDEBUG -isystem "$boost_dir/include")
+if [ ! -f "$boost_dir/obj/.complete" ]; then
+  step "building Boost.Serialization for MinGW"
+  printf '%s\n' "${boost_sources[@]}" |
+    xargs -P"$jobs" -I{} "$cxx" "${boost_flags[@]}" -c "$boost_src/{}.cpp" -o "$boost_dir/obj/{}.o"
+  touch "$boost_dir/obj/.complete"
+fi
+
+# On Linux the repairs of sg/XmlIarchiveRepairs.cpp replace members of the
+# shared library at load time. A static library cannot be patched that way:
+# the reader's two sources are compiled here in one unit after the repairs,
+# so the library's own object carries the repaired members in place of its
+# own. Keyed by the repairs' contents.
+repairs=sg/XmlIarchiveRepairs.cpp
+repairs_key=$(sha256sum "$repairs" | cut -c1-16)
+boost_lib_dir=$boost_dir/repaired-$repairs_key/lib
+if [ ! -f "$boost_lib_dir/libboost_serialization.a" ]; then
+  step "the XML reader with its repairs"
+  mkdir -p "$boost_lib_dir"
+  unit=$boost_lib_dir/xml_iarchive_repaired.cpp
+  {
+    echo "// Written by scripts/windows.sh: the XML reader of Boost.Serialization with"
+    echo "// the repaired members of $repairs in place of its own."
+    echo "#define BOOST_ARCHIVE_SOURCE"
+    echo "#include \"$here/$repairs\""
+    echo "#include \"$boost_src/xml_grammar.cpp\""
+    echo "#include \"$boost_src/xml_iarchive.cpp\""
+  } >"$unit"
+  "$cxx" "${boost_flags[@]}" -c "$unit" -o "$boost_lib_dir/xml_iarchive_repaired.o"
+  rm -f "$boost_lib_dir/libboost_serialization.a"
+  $triple-ar rcs "$boost_lib_dir/libboost_serialization.a" "$boost_dir"/obj/*.o \
+    "$boost_lib_dir/xml_iarchive_repaired.o"
+fi
+
+gtest_dir=$cache/googletest-$gtest_version-gcc$gcc_version
+if [ ! -f "$gtest_dir/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  step "building GoogleTest for MinGW"
+  rm -rf "$gtest_dir"
+  cmake -S /usr/src/googletest -B "$gtest_dir/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$gtest_dir/install" -Dgtest_disable_pthreads=ON >/dev/null
+  cmake --build "$gtest_dir/build" -j"$jobs"
+  cmake --install "$gtest_dir/build" >/dev/null
+  rm -rf "$gtest_dir/build"
+fi
+
+# --- 3. the project -----------------------------------------------------------
+step "cross-building xmdopt"
+launcher=()  # ccache, where the machine has it, keeps a rebuild from scratch cheap
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
+  -DXMDOPT_BUILD_BENCH=OFF \
+  -DBoost_NO_BOOST_CMAKE=ON -DBoost_USE_STATIC_LIBS=ON \
+  -DBoost_INCLUDE_DIR="$boost_dir/include" \
+  -DBoost_SERIALIZATION_LIBRARY_RELEASE="$boost_lib_dir/libboost_serialization.a" \
+  -DXMDOPT_BOOST_CARRIES_XML_REPAIRS=ON \
+  -DGTest_DIR="$gtest_dir/install/lib/cmake/GTest" >/dev/null
+cmake --build build-windows -j"$jobs"
+cp build-windows/tool/xmdopt.exe build-windows/xmdopt.exe
+if $triple-objdump -p build-windows/xmdopt.exe | grep -i 'DLL Name' | grep -iv \
+  -e kernel32 -e msvcrt -e advapi32 -e user32 -e shell32 -e ws2_32 -e api-ms-win; then
+  echo "windows: xmdopt.exe needs a DLL that Windows does not bring (above)" >&2
+  exit 1
+fi
+
+# --- 4. the product -----------------------------------------------------------
+version=$(sed -n 's/^project(xmdopt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+package=build-windows/xmdopt-$version-windows-x64
+rm -rf "$package" "$package.zip"
+mkdir -p "$package"
+$triple-strip -o "$package/xmdopt.exe" build-windows/xmdopt.exe
+cp README.md "$package/"
+(cd build-windows && zip -q -r "$(basename "$package").zip" "$(basename "$package")")
+rm -rf "$package"
+echo "windows: build-windows/xmdopt.exe and $package.zip"
+
+# --- 5. the suite under Wine ------------------------------------------------
+# A private prefix, one server kept up for every test program, and Wine's
+# own services started by a first program whose output goes to a file: a
+# service started by a test would hold that test's output pipe open.
+export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+"$wineserver" -p </dev/null >/dev/null 2>&1
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+step "xmdopt.exe under Wine"
+"$wine" build-windows/xmdopt.exe --version </dev/null >build-windows/version.txt 2>&1
+tr -d '\r' <build-windows/version.txt
+if [ "$run_tests" = 1 ]; then
+  step "the test suite under Wine"
+  ctest --test-dir build-windows --output-on-failure -j"$jobs"
+fi
+step "done"

@@ -1,0 +1,32 @@
+// Narrow text in the system ANSI code page, for tests of the layers above the
+// platform. What a narrow path or message holds for a character depends on
+// the code page (two bytes for U+00E9 where narrow text is UTF-8, one in code
+// page 1252), so such tests build their expected narrow text here rather than
+// spell one code page's bytes. The platform's own tests pin the bytes of each
+// code page.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/CodePage.h"
+
+namespace xmdtest {
+
+// The narrow form of wide as the platform converts it (characters the code
+// page lacks become its default character). Throws std::runtime_error when
+// the conversion fails.
+inline std::string ansi(const std::u16string& wide) {
+  if (wide.empty()) return std::string();
+  const int len = static_cast<int>(wide.size());
+  const int n = platform::WideCharToMultiByte(platform::CP_ACP, 0, wide.data(), len, nullptr, 0,
+                                              nullptr, nullptr);
+  if (n <= 0) throw std::runtime_error("no narrow form");
+  std::string out(static_cast<std::size_t>(n), '\0');
+  if (platform::WideCharToMultiByte(platform::CP_ACP, 0, wide.data(), len, &out[0], n, nullptr,
+                                    nullptr) != n)
+    throw std::runtime_error("no narrow form");
+  return out;
+}
+
+}  // namespace xmdtest
