@@ -7,6 +7,7 @@
 // output streams belong to the caller and must outlive the batch. One thread.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,16 +21,21 @@
 class Batch {
  public:
   // root: the file system's root in narrow form, for the console lines.
-  // Console lines go to out, problems to err.
+  // Console lines go to out, problems to err. stopSignal returns the number
+  // of a caught stop signal, or 0 (an empty function never stops).
   Batch(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
-        ModelProcessor::StreamProcessor process, std::ostream& out, std::ostream& err);
+        ModelProcessor::StreamProcessor process, std::ostream& out, std::ostream& err,
+        std::function<int()> stopSignal = std::function<int()>());
 
   // Processes every file of files (paths relative to the root) in order.
-  // Returns true when each was replaced by its result or kept (a model in it
-  // failed a check); false when a replacement or a directory flush failed
-  // (reported on err; the batch went on). A failure that ends the run passes
-  // on as the exception it is, after the directories already changed were
-  // flushed; the failing file is left as it was.
+  // Returns true when each was replaced by its result, kept (a model in it
+  // failed a check) or skipped as none of the tree's model files; false when
+  // one could not be processed safely, a replacement or a directory flush
+  // failed (each reported on err; the batch went on). A failure that ends the
+  // run passes on as the exception it is, and so does StopRequested when a
+  // stop signal is caught (checked before each file and while one is read),
+  // after the directories already changed were flushed; the file in hand is
+  // left as it was.
   bool run(const std::vector<std::string>& files);
 
  private:
@@ -41,5 +47,6 @@ class Batch {
   ModelProcessor::StreamProcessor m_process;
   std::ostream& m_out;
   std::ostream& m_err;
+  std::function<int()> m_stopSignal;
   PendingDirectories m_pending;
 };

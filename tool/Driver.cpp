@@ -8,7 +8,9 @@
 #include "lang/TextConversion.h"
 #include "lang/Throwable.h"
 #include "tool/Batch.h"
+#include "tool/Printable.h"
 #include "tool/SplitPath.h"
+#include "tool/StopRequested.h"
 #include "util/CollectFilesByExtensionTraversal.h"
 
 #ifndef XMDOPT_VERSION
@@ -16,6 +18,11 @@
 #endif
 
 namespace {
+
+// The exit status of a run a stop signal ended: this plus the signal's
+// number, as a shell reports a process the signal killed (130 for SIGINT,
+// 143 for SIGTERM).
+constexpr int kStoppedStatus = 128;
 
 const char kUsage[] =
     "usage: xmdopt [PATH]\n"
@@ -37,15 +44,18 @@ std::string rootOf(const std::string& dir) {
 
 // The model files under the root of fileSystem, at any depth, in the walk's
 // order, as paths relative to the root. Directories not entered because they
-// lead back into the walk are reported on err.
+// lead back into the walk or out of the root are reported on err.
 std::vector<std::string> collectModelFiles(
     const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem, const std::string& root,
     std::ostream& err) {
   util::CollectFilesByExtensionTraversal traversal(fileSystem, "xmd", true);
   traversal.traverse("");
   for (const std::string& skipped : traversal.getSkippedCycles())
-    err << "xmdopt: not entering " << io::fs::Path(root, skipped)
+    err << "xmdopt: not entering " << printable(io::fs::Path::ofEntry(root, skipped))
         << ": it leads back into a directory being walked" << std::endl;
+  for (const std::string& skipped : traversal.getSkippedOutside())
+    err << "xmdopt: not entering " << printable(io::fs::Path::ofEntry(root, skipped))
+        << ": it leads outside " << printable(root) << std::endl;
   std::vector<std::string> files;
   const unsigned count = traversal.getFileCount();
   files.reserve(count);
@@ -72,7 +82,7 @@ int run(int argc, const char* const* argv, const ModelProcessor::StreamProcessor
   const std::vector<std::string> files = !ext.empty()
                                              ? std::vector<std::string>{name + "." + ext}
                                              : collectModelFiles(fileSystem, shownRoot, err);
-  Batch batch(fileSystem, shownRoot, process, out, err);
+  Batch batch(fileSystem, shownRoot, process, out, err, env.stopSignal);
   return batch.run(files) ? 0 : 1;
 }
 
@@ -91,12 +101,18 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
       return 0;
     }
   }
+  // Messages may quote names: they are printed with their control
+  // characters escaped.
   try {
     return run(argc, argv, process, out, err, env);
+  } catch (const StopRequested& stop) {
+    out.flush();
+    err << "xmdopt: " << stop.what() << std::endl;
+    return kStoppedStatus + stop.signal();
   } catch (const lang::Throwable& t) {
-    err << "xmdopt: " << lang::toText(t) << std::endl;
+    err << "xmdopt: " << printable(lang::toText(t)) << std::endl;
   } catch (const std::exception& e) {
-    err << "xmdopt: " << e.what() << std::endl;
+    err << "xmdopt: " << printable(e.what()) << std::endl;
   } catch (...) {
     err << "xmdopt: unknown failure" << std::endl;
   }

@@ -7,6 +7,7 @@
 
 #include "io/fs/FilesFileSystem.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
 
 namespace {
 
@@ -29,5 +30,6 @@ DriverEnvironment DriverEnvironment::real() {
     return boost::make_shared<io::fs::FilesFileSystem>(root);
   };
   env.currentDirectory = processCurrentDirectory;
+  env.stopSignal = ::platform::caughtStopSignal;
   return env;
 }

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/Process.h"
+#include "platform/Signals.h"
 #include "tool/Driver.h"
 #include "tool/ModelStreamProcessor.h"
 
@@ -12,5 +13,8 @@ int main(int argc, char** argv) {
   // permissions when it replaces it (or is removed); until then nobody else
   // may read it, whatever the source allowed.
   platform::_umask(077);
+  // SIGINT and SIGTERM end the run cleanly: the file in hand is left as it
+  // was, its result removed.
+  platform::catchStopSignals();
   return runDriver(argc, argv, &processStream, std::cout, std::cerr);
 }
