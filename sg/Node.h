@@ -65,7 +65,12 @@ class Node : public anim::Animatable {
   // goes after the last.
 
   // Slot 0: releases the child and next sibling. Long sibling lists and deep
-  // trees are released without deep recursion.
+  // trees are released without deep recursion. A node of the freed tree that
+  // something else still holds survives with the nodes it holds, unlinked:
+  // it loses the previous sibling whose link held it, and it and the
+  // siblings it holds lose their parent (m_previous, m_parent set to null),
+  // so that none of them points at a freed node, now or when that parent
+  // goes later.
   ~Node() override;
 
   // Slot 1: blend with this node as the only source, weight 1.
@@ -100,7 +105,10 @@ class Node : public anim::Animatable {
   virtual void load(boost::archive::xml_iarchive& ar);
 
   // Appends `child` as the last child of this node and sets its back links.
-  // `child` must not be linked elsewhere.
+  // Throws std::invalid_argument, changing nothing, when `child` is null, has
+  // a parent or siblings (m_parent, m_previous or m_next set: it is linked
+  // elsewhere, and its siblings would be lost), or is this node or one of the
+  // parents above it (it would hold itself).
   void addChild(const lang::Ptr<Node>& child);
 
   int m_id = 0;
