@@ -76,8 +76,11 @@ class Node : public anim::Animatable {
   // Slot 1: blend with this node as the only source, weight 1.
   virtual void animate(float time);
   // Slot 2: sets the translation and the 3x3 block of m_localTransform from
-  // `count` weighted sources (null entries allowed; see NodeBlend.cpp).
-  virtual void blend(Node* const* sources, const float* times, const float* weights, int count);
+  // `count` weighted sources (null entries allowed; see NodeBlend.cpp). The
+  // sources are only read (a source may be this node); an array of
+  // `Node*` converts. Returns nothing, throws nothing of its own.
+  virtual void blend(const Node* const* sources, const float* times, const float* weights,
+                     int count);
   // Slot 3: a deep copy: cloneUnlinked of this node holding, in the same
   // order, cloneUnlinked copies of this node's descendants, linked as the
   // originals are. Any depth and any number of siblings are copied without
