@@ -8,7 +8,18 @@
 // the local transform from them (sg/NodeBlend.cpp).
 //
 // Archive form (sg/NodeArchive.cpp): class version 1, tracked, polymorphic;
-// only sg::Node itself has a pointer form. Not thread-safe.
+// only sg::Node itself has a pointer form. Failures are the archive library's
+// exceptions; the scene graph's own refusals (rings, nesting, links to nodes
+// not on the heap) are sg::NodeArchiveException, whose what() names them.
+//
+// Who owns what an archive reads: a node link (lang::Ptr<Node>) holds the
+// node it reads, as any Ptr does, and the nodes under it are held by their
+// links. A node read through a plain `sg::Node*` (the root of an archive
+// written from a node pointer) comes back with count 0: it belongs to the
+// caller, who must adopt it at once, `lang::Ptr<sg::Node>(raw)`, so that its
+// tree is freed with the last Ptr (or delete it, if no Ptr ever holds it).
+// loadNodePointer, below, reads and adopts in one step, and then a later
+// link in the same archive may share it. Not thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -151,6 +162,14 @@ void serialize(Archive& ar, lang::Ptr<Node>& link, const unsigned int version);
 // A node made by the archive reader for a node pointer.
 template <class Archive>
 void load_construct_data(Archive& ar, Node* node, const unsigned int version);
+
+// Reads the element `name` of `ar`, a plain node pointer (the form that
+// `ar << make_nvp(name, nodePointer)` writes), and returns it held: a node
+// the read made has the returned Ptr as its one holder. Returns a null Ptr
+// for a null pointer. Throws what reading a node throws
+// (boost::archive::archive_exception, sg::NodeArchiveException); nothing is
+// then held and the nodes the read made are freed.
+lang::Ptr<Node> loadNodePointer(boost::archive::xml_iarchive& ar, const char* name);
 
 }  // namespace sg
 
