@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "testing/ArchiveIo.h"
 #include "testing/NodeTrees.h"
 
@@ -40,7 +41,7 @@ TEST(LoadNodePointer, TheReadTreeHasTheReturnedPtrAsItsOneHolder) {
   ASSERT_TRUE(back);
   EXPECT_EQ(back->refCount(), 1u);
   EXPECT_EQ(back->m_child->refCount(), 1u);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), back.get()), "");
 }
 
 TEST(LoadNodePointer, ANullPointerGivesANullPtr) {

@@ -11,6 +11,7 @@
 #include "anim/CombinedInterpolator.h"
 #include "sg/Light.h"
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "sg/NodeLoadSession.h"
 #include "testing/ArchiveIo.h"
 #include "testing/NodeTrees.h"
@@ -37,13 +38,13 @@ TEST(MalformedArchive, EveryPrefixOfATreeFailsCleanly) {
     try {
       xmdtest::loadXml(xml.substr(0, n), "root", root);
       // Only a prefix holding the whole element can read.
-      EXPECT_EQ(xmdtest::diffTrees(tree.get(), root.get()), "") << n;
+      EXPECT_EQ(sg::diffNodeGraphs(tree.get(), root.get()), "") << n;
       ++loaded;
     } catch (const archive_exception&) {
       // A failed read leaves the link unset, unless only the closing tags
       // after the whole element were missing.
       if (root) {
-        EXPECT_EQ(xmdtest::diffTrees(tree.get(), root.get()), "") << n;
+        EXPECT_EQ(sg::diffNodeGraphs(tree.get(), root.get()), "") << n;
       }
     }
   }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "testing/NodeTrees.h"
 
 namespace {
@@ -100,8 +101,8 @@ TEST(NodeAddChild, RefusesAChildLinkedElsewhereOrHoldingThisNode) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
           << c.what << ": " << e.what();
     }
-    EXPECT_EQ(xmdtest::diffTrees(treeBefore.get(), tree.get()), "") << c.what;
-    EXPECT_EQ(xmdtest::diffTrees(loneBefore.get(), lone.get()), "") << c.what;
+    EXPECT_EQ(sg::diffNodeGraphs(treeBefore.get(), tree.get()), "") << c.what;
+    EXPECT_EQ(sg::diffNodeGraphs(loneBefore.get(), lone.get()), "") << c.what;
     EXPECT_EQ(checkBackLinks(tree.get()), "") << c.what;
     EXPECT_EQ(checkBackLinks(lone.get()), "") << c.what;
     EXPECT_EQ(run->m_next->m_previous, run.get()) << c.what;
