@@ -2,6 +2,12 @@
 // pointer, no virtual operations. Each Ptr that holds an object counts once;
 // the Ptr whose release leaves the count at 0 deletes the object through its
 // virtual destructor. Not thread-safe as a value (the count itself is atomic).
+//
+// A raw pointer becomes a Ptr only where the code says so,
+// `lang::Ptr<T>(new T)`: the constructor is explicit, so handing the address
+// of an object on the stack (or inside another object) to a function that
+// takes a Ptr does not compile, instead of deleting that object when the last
+// Ptr goes (lang/Ptr_compile_test.cpp proves it).
 #pragma once
 
 #include <cstddef>
@@ -15,8 +21,9 @@ class Ptr {
   Ptr() : m_ptr(nullptr) {}
   Ptr(std::nullptr_t) : m_ptr(nullptr) {}
 
-  // Takes a reference to `p` when it is not null.
-  Ptr(T* p) : m_ptr(p) { acquire(); }
+  // Takes a reference to `p` when it is not null. `p` must be null or an
+  // object made with `new` that only Ptrs hold (its count says how many).
+  explicit Ptr(T* p) : m_ptr(p) { acquire(); }
 
   Ptr(const Ptr& other) : m_ptr(other.m_ptr) { acquire(); }
 

@@ -25,9 +25,11 @@ std::string saveArchiveText(const char* name, const T& obj) {
 }
 
 // Reads the element `name` of the archive `text` into `obj`. Throws
-// boost::archive::archive_exception (or its XML subclass) for malformed text;
-// `obj` may then be partly filled (see the classes' own notes). What follows
-// the element is not read (see sg/XmlIarchiveRepairs.cpp for the closing tag).
+// boost::archive::archive_exception for malformed text (its XML subclass for
+// bad XML, sg::NodeArchiveException for a node graph the scene graph
+// refuses); `obj` may then be partly filled (see the classes' own notes).
+// What follows the element is not read (see sg/XmlIarchiveRepairs.cpp for the
+// closing tag).
 template <class T>
 void loadArchiveText(const std::string& text, const char* name, T& obj) {
   std::istringstream is(text);

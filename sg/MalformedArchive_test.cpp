@@ -11,6 +11,7 @@
 #include "anim/CombinedInterpolator.h"
 #include "sg/Light.h"
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "sg/NodeLoadSession.h"
 #include "testing/ArchiveIo.h"
 #include "testing/NodeTrees.h"
@@ -37,13 +38,13 @@ TEST(MalformedArchive, EveryPrefixOfATreeFailsCleanly) {
     try {
       xmdtest::loadXml(xml.substr(0, n), "root", root);
       // Only a prefix holding the whole element can read.
-      EXPECT_EQ(xmdtest::diffTrees(tree.get(), root.get()), "") << n;
+      EXPECT_EQ(sg::diffNodeGraphs(tree.get(), root.get()), "") << n;
       ++loaded;
     } catch (const archive_exception&) {
       // A failed read leaves the link unset, unless only the closing tags
       // after the whole element were missing.
       if (root) {
-        EXPECT_EQ(xmdtest::diffTrees(tree.get(), root.get()), "") << n;
+        EXPECT_EQ(sg::diffNodeGraphs(tree.get(), root.get()), "") << n;
       }
     }
   }
@@ -69,28 +70,29 @@ struct Corruption {
   const char* to;     // ... replaced by this
   const char* after;  // search for `from` after this text (or from the start)
   archive_exception::exception_code code;
+  const char* message;  // what() of a refusal of the scene graph's own, or null
 };
 
 // The good archive: the tree of xmdtest::makeTree(), objects _0 (node 1),
 // _1 (node 2), _2 (node 4), _3 (node 3).
 const Corruption kTreeCorruptions[] = {
-    {"end tag mismatch", "</m_id>", "</m_idx>", "", archive_exception::other_exception},
-    {"end tag renamed", "</m_flags>", "</m_flag>", "", archive_exception::other_exception},
+    {"end tag mismatch", "</m_id>", "</m_idx>", "", archive_exception::other_exception, nullptr},
+    {"end tag renamed", "</m_flags>", "</m_flag>", "", archive_exception::other_exception, nullptr},
     {"number is not a number", "<m_id>2</m_id>", "<m_id>two</m_id>", "",
-     archive_exception::input_stream_error},
+     archive_exception::input_stream_error, nullptr},
     {"node links to itself as its child", "<lang_ptr class_id=\"-1\"></lang_ptr>",
      "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_2\"></lang_ptr>", "<m_id>4</m_id>",
-     archive_exception::pointer_conflict},
+     archive_exception::pointer_conflict, "node links form a ring"},
     {"node links to its parent as its next sibling", "<lang_ptr class_id=\"-1\"></lang_ptr>",
      "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_1\"></lang_ptr>", "<m_id>4</m_id>",
-     archive_exception::pointer_conflict},
+     archive_exception::pointer_conflict, "node links form a ring"},
     {"grandchild links to the root (a ring)", "<lang_ptr class_id=\"-1\"></lang_ptr>",
      "<lang_ptr class_id_reference=\"1\" object_id_reference=\"_0\"></lang_ptr>", "<m_id>4</m_id>",
-     archive_exception::pointer_conflict},
+     archive_exception::pointer_conflict, "node links form a ring"},
     {"negative class id", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"-7\">", "",
-     archive_exception::unregistered_class},
+     archive_exception::unregistered_class, nullptr},
     {"pointer to an unknown class", "<m_parent class_id=\"-1\">", "<m_parent class_id=\"9\">", "",
-     archive_exception::unregistered_class},
+     archive_exception::unregistered_class, nullptr},
 };
 
 TEST(MalformedArchive, CorruptedTreesFailWithTheArchiveException) {
@@ -105,6 +107,9 @@ TEST(MalformedArchive, CorruptedTreesFailWithTheArchiveException) {
     } catch (const archive_exception& e) {
       if (c.code != archive_exception::other_exception) {
         EXPECT_EQ(e.code, c.code) << c.what << ": " << e.what();
+      }
+      if (c.message) {
+        EXPECT_STREQ(e.what(), c.message) << c.what;
       }
     }
     EXPECT_FALSE(root) << c.what;
@@ -137,6 +142,7 @@ TEST(MalformedArchive, LinkToANodeReadByValueIsRefused) {
     FAIL() << "read";
   } catch (const archive_exception& e) {
     EXPECT_EQ(e.code, archive_exception::pointer_conflict) << e.what();
+    EXPECT_STREQ(e.what(), "node link to a node that is not shared on the heap");
   }
   EXPECT_FALSE(back.m_child);
 }
@@ -295,7 +301,13 @@ TEST(MalformedArchive, NestingIsBoundedOnBothSides) {
   ASSERT_EQ(chainLength(root.get()), fits);
 
   lang::Ptr<sg::Node> deep;
-  EXPECT_THROW(xmdtest::loadXml(siblingChain(fits + 2), "root", deep), archive_exception);
+  try {
+    xmdtest::loadXml(siblingChain(fits + 2), "root", deep);
+    ADD_FAILURE() << "read";
+  } catch (const archive_exception& e) {
+    EXPECT_EQ(e.code, archive_exception::other_exception);
+    EXPECT_STREQ(e.what(), "node elements nested too deeply");
+  }
   EXPECT_FALSE(deep);
 
   sg::Node* last = root.get();
@@ -311,6 +323,7 @@ TEST(MalformedArchive, NestingIsBoundedOnBothSides) {
     ADD_FAILURE() << "wrote";
   } catch (const archive_exception& e) {
     EXPECT_EQ(e.code, archive_exception::other_exception) << e.what();
+    EXPECT_STREQ(e.what(), "node elements nested too deeply");
   }
 }
 

@@ -1,5 +1,6 @@
 #include "sg/Node.h"
 
+#include <stdexcept>
 #include <typeinfo>
 #include <utility>
 #include <vector>
@@ -34,29 +35,81 @@ Node::Node(const Node& other)
       transformHints(other.transformHints),
       referenceLength(other.referenceLength) {}
 
+namespace {
+
+// An owning link taken from a node that is being freed: `linker` held it,
+// and the nodes of its sibling run have `parent` as their parent.
+struct FreedLink {
+  lang::Ptr<Node> node;
+  const Node* linker;
+  const Node* parent;
+};
+
+// `survivor`, held elsewhere, outlives `link.linker`, whose link was the one
+// that kept it in its sibling run. It becomes the first node of a run of its
+// own: it has no previous sibling, and neither it nor the siblings it holds
+// has a parent (a freed one, or one that no longer reaches them and could be
+// freed later). Pointers are compared here, never followed.
+void unlinkSurvivor(Node& survivor, const FreedLink& link) {
+  if (survivor.m_previous == link.linker) survivor.m_previous = nullptr;
+  if (!link.parent) return;
+  for (Node* s = &survivor; s && s->m_parent == link.parent; s = s->m_next.get())
+    s->m_parent = nullptr;
+}
+
+// True when `candidate` is `node` or one of the parents above it. Parent
+// pointers that loop (a malformed graph) end the walk: a node with no parent,
+// as addChild's candidate is, cannot lie on such a loop, and every node before
+// the loop has been compared by then.
+bool isOnParentChain(const Node& candidate, const Node& node) {
+  const Node* slow = &node;
+  const Node* fast = &node;
+  while (fast) {
+    if (fast == &candidate) return true;
+    fast = fast->m_parent;
+    if (!fast) return false;
+    if (fast == &candidate) return true;
+    fast = fast->m_parent;
+    slow = slow->m_parent;
+    if (fast == slow) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
 Node::~Node() {
   detail::NodeLoadSession::forgetNode(this);
   if (!m_child && !m_next) return;
   // Nodes that this one holds last are taken apart here, one at a time, so
   // that a long sibling list or a deep tree does not recurse once per node.
-  std::vector<lang::Ptr<Node>> pending;
-  pending.push_back(std::move(m_child));
-  pending.push_back(std::move(m_next));
+  // Nodes that someone else still holds survive, unlinked from this tree.
+  std::vector<FreedLink> pending;
+  pending.push_back({std::move(m_child), this, this});
+  pending.push_back({std::move(m_next), this, m_parent});
   while (!pending.empty()) {
-    lang::Ptr<Node> n = std::move(pending.back());
+    FreedLink link = std::move(pending.back());
     pending.pop_back();
-    if (n && n->refCount() == 1) {
-      if (n->m_child) pending.push_back(std::move(n->m_child));
-      if (n->m_next) pending.push_back(std::move(n->m_next));
+    Node* n = link.node.get();
+    if (!n) continue;
+    if (n->refCount() > 1) {
+      unlinkSurvivor(*n, link);
+      continue;
     }
+    pending.push_back({std::move(n->m_child), n, n});
+    pending.push_back({std::move(n->m_next), n, link.parent});
   }
 }
 
 void Node::addChild(const lang::Ptr<Node>& child) {
+  if (!child) throw std::invalid_argument("sg::Node::addChild: the child is null");
+  if (child->m_parent) throw std::invalid_argument("sg::Node::addChild: the child has a parent");
+  if (child->m_next || child->m_previous)
+    throw std::invalid_argument("sg::Node::addChild: the child has siblings");
+  if (child.get() == this || (child->m_child && isOnParentChain(*child, *this)))
+    throw std::invalid_argument("sg::Node::addChild: the child holds this node");
   child->m_parent = this;
-  child->m_next.reset();
   if (!m_child) {
-    child->m_previous = nullptr;
     m_child = child;
     return;
   }

@@ -8,7 +8,18 @@
 // the local transform from them (sg/NodeBlend.cpp).
 //
 // Archive form (sg/NodeArchive.cpp): class version 1, tracked, polymorphic;
-// only sg::Node itself has a pointer form. Not thread-safe.
+// only sg::Node itself has a pointer form. Failures are the archive library's
+// exceptions; the scene graph's own refusals (rings, nesting, links to nodes
+// not on the heap) are sg::NodeArchiveException, whose what() names them.
+//
+// Who owns what an archive reads: a node link (lang::Ptr<Node>) holds the
+// node it reads, as any Ptr does, and the nodes under it are held by their
+// links. A node read through a plain `sg::Node*` (the root of an archive
+// written from a node pointer) comes back with count 0: it belongs to the
+// caller, who must adopt it at once, `lang::Ptr<sg::Node>(raw)`, so that its
+// tree is freed with the last Ptr (or delete it, if no Ptr ever holds it).
+// loadNodePointer, below, reads and adopts in one step, and then a later
+// link in the same archive may share it. Not thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -65,14 +76,22 @@ class Node : public anim::Animatable {
   // goes after the last.
 
   // Slot 0: releases the child and next sibling. Long sibling lists and deep
-  // trees are released without deep recursion.
+  // trees are released without deep recursion. A node of the freed tree that
+  // something else still holds survives with the nodes it holds, unlinked:
+  // it loses the previous sibling whose link held it, and it and the
+  // siblings it holds lose their parent (m_previous, m_parent set to null),
+  // so that none of them points at a freed node, now or when that parent
+  // goes later.
   ~Node() override;
 
   // Slot 1: blend with this node as the only source, weight 1.
   virtual void animate(float time);
   // Slot 2: sets the translation and the 3x3 block of m_localTransform from
-  // `count` weighted sources (null entries allowed; see NodeBlend.cpp).
-  virtual void blend(Node* const* sources, const float* times, const float* weights, int count);
+  // `count` weighted sources (null entries allowed; see NodeBlend.cpp). The
+  // sources are only read (a source may be this node); an array of
+  // `Node*` converts. Returns nothing, throws nothing of its own.
+  virtual void blend(const Node* const* sources, const float* times, const float* weights,
+                     int count);
   // Slot 3: a deep copy: cloneUnlinked of this node holding, in the same
   // order, cloneUnlinked copies of this node's descendants, linked as the
   // originals are. Any depth and any number of siblings are copied without
@@ -100,7 +119,10 @@ class Node : public anim::Animatable {
   virtual void load(boost::archive::xml_iarchive& ar);
 
   // Appends `child` as the last child of this node and sets its back links.
-  // `child` must not be linked elsewhere.
+  // Throws std::invalid_argument, changing nothing, when `child` is null, has
+  // a parent or siblings (m_parent, m_previous or m_next set: it is linked
+  // elsewhere, and its siblings would be lost), or is this node or one of the
+  // parents above it (it would hold itself).
   void addChild(const lang::Ptr<Node>& child);
 
   int m_id = 0;
@@ -140,6 +162,14 @@ void serialize(Archive& ar, lang::Ptr<Node>& link, const unsigned int version);
 // A node made by the archive reader for a node pointer.
 template <class Archive>
 void load_construct_data(Archive& ar, Node* node, const unsigned int version);
+
+// Reads the element `name` of `ar`, a plain node pointer (the form that
+// `ar << make_nvp(name, nodePointer)` writes), and returns it held: a node
+// the read made has the returned Ptr as its one holder. Returns a null Ptr
+// for a null pointer. Throws what reading a node throws
+// (boost::archive::archive_exception, sg::NodeArchiveException); nothing is
+// then held and the nodes the read made are freed.
+lang::Ptr<Node> loadNodePointer(boost::archive::xml_iarchive& ar, const char* name);
 
 }  // namespace sg
 

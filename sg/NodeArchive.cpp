@@ -24,6 +24,7 @@
 #include <boost/serialization/split_free.hpp>
 
 #include "sg/Node.h"
+#include "sg/NodeArchiveException.h"
 #include "sg/NodeLoadSession.h"
 
 namespace sg {
@@ -51,8 +52,8 @@ class NodeWriteScope {
   explicit NodeWriteScope(xml_oarchive& ar) {
     m_depth = &saveStateOf(ar).depth;
     if (*m_depth >= detail::kMaxNodeNesting) {
-      throw boost::archive::archive_exception(boost::archive::archive_exception::other_exception,
-                                              "node elements nested too deeply");
+      throw NodeArchiveException(boost::archive::archive_exception::other_exception,
+                                 "node elements nested too deeply");
     }
     ++*m_depth;
   }
@@ -170,6 +171,12 @@ template void serialize(xml_iarchive&, Node&, const unsigned int);
 template void serialize(xml_oarchive&, lang::Ptr<Node>&, const unsigned int);
 template void serialize(xml_iarchive&, lang::Ptr<Node>&, const unsigned int);
 template void load_construct_data(xml_iarchive&, Node*, const unsigned int);
+
+lang::Ptr<Node> loadNodePointer(xml_iarchive& ar, const char* name) {
+  Node* raw = nullptr;
+  ar >> make_nvp(name, raw);
+  return lang::Ptr<Node>(raw);  // count 0 until now for a node the read made
+}
 
 void Node::save(xml_oarchive& ar) const {
   const int version = 1;

@@ -10,6 +10,7 @@
 #include "sg/Camera.h"
 #include "sg/Light.h"
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "sg/TypeRegistry.h"
 #include "testing/ArchiveIo.h"
 #include "testing/NodeTrees.h"
@@ -59,7 +60,7 @@ TEST(NodeArchive, TreeRoundTripsWithLinks) {
   lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   lang::Ptr<sg::Node> back = loadRoot(xmdtest::saveXml("root", tree));
   ASSERT_TRUE(back);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), back.get()), "");
   EXPECT_EQ(back->refCount(), 1u);  // held by `back` only
   EXPECT_EQ(back->m_child->refCount(), 1u);
   EXPECT_EQ(back->m_parent, nullptr);
@@ -81,7 +82,7 @@ TEST(NodeArchive, PlaceholderIsIgnoredWhenRead) {
   size_t at = xml.find("<m_worldTransformInverse>");
   size_t g = xml.find("<g12>", at);
   xml.replace(g, std::string("<g12>0.000000000e+00").size(), "<g12>4.500000000e+00");
-  EXPECT_EQ(xmdtest::diffTrees(n.get(), loadRoot(xml).get()), "");
+  EXPECT_EQ(sg::diffNodeGraphs(n.get(), loadRoot(xml).get()), "");
 }
 
 TEST(NodeArchive, NodeReachedTwiceIsWrittenOnceThenReferred) {
@@ -140,7 +141,7 @@ TEST(NodeArchive, Version0FormReadsIntoTheSameTree) {
       (Names{"m_id", "m_localTransform", "m_worldTransform", "m_worldTransformInverse", "m_parent",
              "node", "node", "m_previous", "m_primaryCellID", "m_secondaryCellID", "m_flags"}));
   lang::Ptr<sg::Node> back = loadRoot(v0);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), back.get()), "");
   EXPECT_EQ(back->m_child->refCount(), 1u);
 }
 
@@ -183,7 +184,7 @@ TEST(NodeArchive, ChildThenParentInOneArchiveReadAsOneTree) {
   ASSERT_TRUE(c && p);
   EXPECT_EQ(p->m_child.get(), c.get());
   EXPECT_EQ(c->m_parent, p.get());
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), p.get()), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), p.get()), "");
 }
 
 TEST(NodeArchive, RawNodePointerBelongsToItsReader) {
@@ -205,7 +206,7 @@ TEST(NodeArchive, RawNodePointerBelongsToItsReader) {
     ia >> boost::serialization::make_nvp("raw", raw);
   }
   ASSERT_NE(raw, nullptr);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), raw), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), raw), "");
   lang::Ptr<sg::Node> owner(raw);  // count 0 until now: ours to hold
   EXPECT_EQ(raw->refCount(), 1u);
 }
@@ -227,7 +228,7 @@ TEST(NodeArchive, OwnSaveAndLoadShareOneForm) {
   boost::archive::xml_iarchive ia(is);
   sg::Node back;
   back.load(ia);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), &back), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), &back), "");
   EXPECT_EQ(back.m_child->m_parent, &back);
 }
 
@@ -246,7 +247,7 @@ TEST(NodeArchive, OwnLoadReadsVersion0) {
   boost::archive::xml_iarchive ia(is);
   sg::Node back;
   back.load(ia);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), &back), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), &back), "");
 }
 
 TEST(NodeArchive, OwnLoadRefusesANegativeVersion) {
@@ -312,7 +313,7 @@ TEST(LightArchive, BaseThenSeventeenFields) {
   sg::Light back;
   xmdtest::loadXml(xmdtest::saveXml("light", l), "light", back);
   EXPECT_TRUE(back == l);
-  EXPECT_EQ(xmdtest::diffTrees(&l, &back), "");
+  EXPECT_EQ(sg::diffNodeGraphs(&l, &back), "");
 }
 
 TEST(LightArchive, ChildOfALightCannotBeWritten) {

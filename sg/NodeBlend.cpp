@@ -35,7 +35,7 @@ math::Quaternion sourceRotation(const Node& s, float time, std::uint32_t& hint) 
 
 // The sources of one blend: `count` entries of each array.
 struct BlendSources {
-  Node* const* nodes;
+  const Node* const* nodes;
   const float* times;
   const float* weights;
   int count;
@@ -114,12 +114,12 @@ math::Quaternion accumulateRotations(const BlendSources& in, Node::TransformHint
 }  // namespace
 
 void Node::animate(float time) {
-  Node* self = this;
+  const Node* self = this;
   const float one = 1.0f;
   blend(&self, &time, &one, 1);
 }
 
-void Node::blend(Node* const* sources, const float* times, const float* weights, int count) {
+void Node::blend(const Node* const* sources, const float* times, const float* weights, int count) {
   const BlendSources in{sources, times, weights, count < 0 ? 0 : count};
   transformHints.resize(static_cast<std::size_t>(in.count));
 

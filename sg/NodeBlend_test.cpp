@@ -43,7 +43,7 @@ void expectNear(const math::Matrix4x4& a, const math::Matrix4x4& b, float tol = 
 }
 
 // Blends `sources` (entries may be null) at time 0 into a fresh node.
-lang::Ptr<sg::Node> blendInto(std::vector<sg::Node*> sources, std::vector<float> weights,
+lang::Ptr<sg::Node> blendInto(std::vector<const sg::Node*> sources, std::vector<float> weights,
                               float ownReferenceLength = -1.0f) {
   lang::Ptr<sg::Node> target(new sg::Node);
   target->referenceLength = ownReferenceLength;
@@ -112,6 +112,31 @@ TEST(NodeBlend, HalfAndHalfGiveTheMidRotationAndMeanTranslation) {
   lang::Ptr<sg::Node> b = source(transform(axisAngle(0, 0, 1, 90), 0, 4, 6));
   lang::Ptr<sg::Node> t = blendInto({a.get(), b.get()}, {0.5f, 0.5f});
   expectNear(t->m_localTransform, transform(axisAngle(0, 0, 1, 45), 1, 2, 3));
+}
+
+TEST(NodeBlend, ReadOnlySourcesBlendAsTheirWritableSelves) {
+  // Sources that the caller may only read: a const node on the stack and a
+  // shared node seen through a const reference. An array of writable nodes
+  // blends the same.
+  const sg::Node a = *source(transform(math::Quaternion(), 2, 0, 0));
+  const lang::Ptr<sg::Node> shared = source(transform(axisAngle(0, 0, 1, 90), 0, 4, 6));
+  const sg::Node& b = *shared;
+  const math::Matrix4x4 aBefore = a.m_localTransform;
+  const math::Matrix4x4 bBefore = b.m_localTransform;
+  const sg::Node* readOnly[] = {&a, &b};
+  const float times[] = {0, 0};
+  const float weights[] = {0.5f, 0.5f};
+  sg::Node fromReadOnly;
+  fromReadOnly.blend(readOnly, times, weights, 2);
+  expectNear(fromReadOnly.m_localTransform, transform(axisAngle(0, 0, 1, 45), 1, 2, 3));
+  EXPECT_EQ(a.m_localTransform, aBefore);
+  EXPECT_EQ(b.m_localTransform, bBefore);
+
+  lang::Ptr<sg::Node> writableA(new sg::Node(a));
+  sg::Node* writable[] = {writableA.get(), shared.get()};
+  sg::Node fromWritable;
+  fromWritable.blend(writable, times, weights, 2);
+  EXPECT_EQ(fromWritable.m_localTransform, fromReadOnly.m_localTransform);
 }
 
 TEST(NodeBlend, WeightsOneAndOneSumTranslations) {

@@ -8,6 +8,7 @@
 #include <boost/archive/xml_iarchive.hpp>
 
 #include "sg/Node.h"
+#include "sg/NodeArchiveException.h"
 
 namespace sg {
 namespace detail {
@@ -55,8 +56,8 @@ void NodeLoadSession::nodeCreated(Node* node) {
 
 void NodeLoadSession::enter(Node* node) {
   if (m_depth >= kMaxNodeNesting) {
-    throw boost::archive::archive_exception(boost::archive::archive_exception::other_exception,
-                                            "node elements nested too deeply");
+    throw NodeArchiveException(boost::archive::archive_exception::other_exception,
+                               "node elements nested too deeply");
   }
   m_scopes.reserve(m_scopes.size() + 1);
   if (node) {
@@ -82,8 +83,8 @@ void NodeLoadSession::linked(Node* target) {
   if (std::find(m_inProgress.begin(), m_inProgress.end(), target) == m_inProgress.end()) return;
   const Node* holder = m_inProgress.back();
   if (holder == target || m_linksToUnfinished.size() >= kMaxLinksToUnfinished) {
-    throw boost::archive::archive_exception(boost::archive::archive_exception::pointer_conflict,
-                                            "node links form a ring");
+    throw NodeArchiveException(boost::archive::archive_exception::pointer_conflict,
+                               "node links form a ring");
   }
   m_linksToUnfinished.emplace_back(holder, target);
 }
@@ -100,8 +101,8 @@ void NodeLoadSession::checkRings() const {
       stack.pop_back();
       if (!n || !seen.insert(n).second) continue;
       if (n == link.first) {
-        throw boost::archive::archive_exception(boost::archive::archive_exception::pointer_conflict,
-                                                "node links form a ring");
+        throw NodeArchiveException(boost::archive::archive_exception::pointer_conflict,
+                                   "node links form a ring");
       }
       stack.push_back(n->m_child.get());
       stack.push_back(n->m_next.get());
@@ -116,10 +117,9 @@ void NodeLoadSession::checkResolved(const Node* node, bool share) const {
   const bool shareable =
       node->refCount() > 0 || (m_made.count(const_cast<Node*>(node)) && !m_handedOut.count(node));
   if (m_loaded.count(node) == 0 || (share && !shareable)) {
-    throw boost::archive::archive_exception(
-        boost::archive::archive_exception::pointer_conflict,
-        share ? "node link to a node that is not shared on the heap"
-              : "node pointer to an object that is not a node");
+    throw NodeArchiveException(boost::archive::archive_exception::pointer_conflict,
+                               share ? "node link to a node that is not shared on the heap"
+                                     : "node pointer to an object that is not a node");
   }
 }
 

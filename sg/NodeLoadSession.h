@@ -43,7 +43,7 @@ namespace detail {
 // each child inside the node before it, and the archive library reads and
 // writes recursively, many stack frames per level; beyond this depth a stack
 // of 8 MiB (sanitizer builds included) could overflow, so deeper archives fail
-// with an archive exception instead.
+// with sg::NodeArchiveException instead.
 constexpr int kMaxNodeNesting = 4000;
 
 // Owning links to nodes still being read, per outermost read. Archives that
@@ -65,8 +65,8 @@ class NodeLoadSession {
   // A node the archive made for a pointer: the session takes a share.
   void nodeCreated(Node* node);
   // Starts reading `node` (null: a node link or a holder of nodes). Throws
-  // boost::archive::archive_exception when the nesting would pass
-  // kMaxNodeNesting.
+  // sg::NodeArchiveException (other_exception, "node elements nested too
+  // deeply") when the nesting would pass kMaxNodeNesting.
   void enter(Node* node);
   // Ends the read of the matching enter; `ok` false when the read is
   // failing. The outermost leave finishes the read as the class comment
@@ -76,18 +76,18 @@ class NodeLoadSession {
   // read from this archive. With `share` (a node link takes a share of it)
   // the node must also be on the heap: already shared, or made by this
   // archive and held by nobody (not handed out to a raw pointer). Throws
-  // boost::archive::archive_exception (pointer_conflict) otherwise.
+  // sg::NodeArchiveException (pointer_conflict) otherwise.
   void checkResolved(const Node* node, bool share) const;
 
   // Records that the innermost node being read now links (owning) to
   // `target`, a node that checkResolved accepted. A link to a node whose read
   // is still in progress could close a ring of owning links; such links are
   // checked when the outermost read ends (checkRings). Throws
-  // boost::archive::archive_exception (pointer_conflict) for a node linking
-  // to itself or for too many such links.
+  // sg::NodeArchiveException (pointer_conflict, "node links form a ring")
+  // for a node linking to itself or for too many such links.
   void linked(Node* target);
-  // Throws boost::archive::archive_exception (pointer_conflict) when an
-  // owning link recorded by linked() closes a ring. Called by the outermost
+  // Throws sg::NodeArchiveException (pointer_conflict, "node links form a
+  // ring") when an owning link recorded by linked() closes a ring. Called by the outermost
   // NodeReadScope::done().
   void checkRings() const;
   bool outermost() const { return m_depth == 1; }

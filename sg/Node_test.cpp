@@ -12,6 +12,7 @@
 #include "anim/LinearKeyTrack.h"
 #include "sg/Light.h"
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "testing/NodeTrees.h"
 
 namespace {
@@ -146,7 +147,7 @@ TEST(NodeClone, EveryShapeCopiesInOrderWithConsistentLinks) {
     std::vector<sg::Node*> originals;
     lang::Ptr<sg::Node> root = treeOf(c.parents, &originals);
     lang::Ptr<sg::Node> copy = root->clone();
-    EXPECT_EQ(xmdtest::diffTrees(root.get(), copy.get()), "") << c.shape;
+    EXPECT_EQ(sg::diffNodeGraphs(root.get(), copy.get()), "") << c.shape;
     std::vector<const sg::Node*> copies = nodesUnder(copy.get());
     EXPECT_EQ(copies.size(), originals.size()) << c.shape;
     std::set<const sg::Node*> originalSet(originals.begin(), originals.end());
@@ -230,7 +231,7 @@ TEST(NodeClone, ACopyFailingHalfWayFreesWhatItMadeAndLeavesTheOriginal) {
     if (allowed < static_cast<int>(parents.size())) {
       EXPECT_THROW(root->clone(), std::bad_alloc) << "after " << allowed << " copies";
     } else {
-      EXPECT_EQ(xmdtest::diffTrees(root.get(), root->clone().get()), "");
+      EXPECT_EQ(sg::diffNodeGraphs(root.get(), root->clone().get()), "");
     }
     EXPECT_EQ(freed, allowed) << "every copy made is freed";
     EXPECT_EQ(nodesUnder(root.get()), before) << "after " << allowed << " copies";

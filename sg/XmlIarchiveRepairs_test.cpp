@@ -9,6 +9,7 @@
 #include "lang/Ptr.h"
 #include "math/Vector3.h"
 #include "sg/Node.h"
+#include "sg/NodeGraphDiff.h"
 #include "testing/NodeTrees.h"
 #include "testing/ArchiveIo.h"
 
@@ -108,7 +109,7 @@ TEST(XmlIarchiveRepairs, NullAndNodePointersStillRead) {
   lang::Ptr<sg::Node> tree = xmdtest::makeTree();
   lang::Ptr<sg::Node> back;
   xmdtest::loadXml(xmdtest::saveXml("root", tree), "root", back);
-  EXPECT_EQ(xmdtest::diffTrees(tree.get(), back.get()), "");
+  EXPECT_EQ(sg::diffNodeGraphs(tree.get(), back.get()), "");
 }
 
 }  // namespace
