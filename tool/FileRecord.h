@@ -21,9 +21,9 @@ struct ModelRecord {
 enum class FileOutcome {
   kReplaced,   // the result took the source's name (with --check: would have)
   kUnchanged,  // the result's bytes equal the source's: the source was left alone
-  kKept,       // a model was rejected, or the source changed under us: source kept
+  kKept,       // a model was rejected: the source was kept
   kFailed,     // the file could not be processed (reported on stderr)
-  kSkipped,    // not a regular file, busy, or a link out of the tree (a note on stderr)
+  kSkipped,    // passed over (a note on stderr); kept in the report's words
 };
 
 // The outcome's name in the report: "replaced", "unchanged", "kept", "failed", "skipped".
