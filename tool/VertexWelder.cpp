@@ -97,8 +97,8 @@ void VertexWelder::buildGroupTree(const ModelStore& store, uint32_t group, uint3
   m_treePlaces.clear();
   for (int p = 0; p < m_vertexCount; ++p)
     if (nanMask(store.positions[p]) == group) m_treePlaces.push_back(p);
-  const int tree = m_crowd.build(m_treePlaces.data(), static_cast<int>(m_treePlaces.size()),
-                                 group | mask, true);
+  const int tree =
+      m_crowd.build(m_treePlaces.data(), static_cast<int>(m_treePlaces.size()), group | mask, true);
   for (int k = m_groupHead[group]; k >= 0; k = m_groupNext[k]) m_crowd.insert(tree, k, k);
   m_groupTree[group][mask] = tree;
   m_groupTrees[group] |= 1u << mask;
