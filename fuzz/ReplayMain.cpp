@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 bool replayFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
+    std::fprintf(stderr, "replay: cannot read %s\n", path.string().c_str());
     return false;
   }
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
@@ -56,12 +56,12 @@ int main(int argc, char** argv) {
         if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
           files.push_back(entry.path());
       if (ec) {
-        std::fprintf(stderr, "replay: cannot list %s\n", arg.c_str());
+        std::fprintf(stderr, "replay: cannot list %s\n", arg.string().c_str());
         ok = false;
       }
       std::sort(files.begin(), files.end());
       for (const auto& f : files) {
-        std::fprintf(stderr, "replay: %s\n", f.c_str());
+        std::fprintf(stderr, "replay: %s\n", f.string().c_str());
         ok = replayFile(f) && ok;
         ++count;
       }
