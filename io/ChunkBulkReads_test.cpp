@@ -22,8 +22,8 @@
 
 namespace {
 
-using xmdtest::thrown;
 using xmdtest::ChunkBuilder;
+using xmdtest::thrown;
 typedef std::vector<unsigned char> Bytes;
 
 // Slots of `out` that no read wrote keep this pattern (no chunk integer
