@@ -5,10 +5,13 @@
 #           sanitizer runtimes)
 set -euo pipefail
 
+# CLI11 parses the command line and nlohmann-json writes the report (both
+# header-only); GNU parallel runs in the test of splitting the work.
 # groff-base renders the manual page in its test; dpkg-dev (dpkg-shlibdeps)
 # and file let CPack work out the tool package's run-time dependencies.
 packages=(build-essential cmake libboost-dev libboost-serialization-dev
           libgtest-dev libgmock-dev libbenchmark-dev libmeshoptimizer-dev
+          libcli11-dev nlohmann-json3-dev parallel
           strace groff-base dpkg-dev file)
 if [ "${1:-}" = "--fuzz" ]; then
   shift
