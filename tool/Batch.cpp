@@ -1,6 +1,7 @@
 #include "tool/Batch.h"
 
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <utility>
