@@ -47,6 +47,17 @@ std::string describeError(DWORD code) {
       return "The directory name is invalid.";
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
       return "Unable to move the replacement file to the file to be replaced.";
+    case ERROR_INVALID_FUNCTION:
+      return "Incorrect function.";
+    case ERROR_LOCK_VIOLATION:
+      return "The process cannot access the file because another process has locked a portion "
+             "of the file.";
+    case ERROR_NOT_SUPPORTED:
+      return "The request is not supported.";
+    case ERROR_NEGATIVE_SEEK:
+      return "An attempt was made to move the file pointer before the beginning of the file.";
+    case ERROR_CANT_ACCESS_FILE:
+      return "The file cannot be accessed by the system.";
     default:
       return "Error " + std::to_string(code) + ".";
   }

@@ -53,6 +53,10 @@ DWORD errorFromErrno(int err) {
       return ERROR_INVALID_NAME;
     case EBUSY:
       return ERROR_SHARING_VIOLATION;
+    case ELOOP:
+      return ERROR_CANT_ACCESS_FILE;
+    case ENOTSUP:
+      return ERROR_NOT_SUPPORTED;
     default:
       return ERROR_GEN_FAILURE;
   }

@@ -60,6 +60,14 @@ constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_DIRECTORY = 267;
 constexpr DWORD ERROR_UNABLE_TO_MOVE_REPLACEMENT = 1176;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
+// The call does not apply to this file (FlushFileBuffers on a file the file
+// system cannot flush at all).
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_LOCK_VIOLATION = 33;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+// The name is a link, and the call was told not to follow it.
+constexpr DWORD ERROR_CANT_ACCESS_FILE = 1920;
 
 // Attribute bits.
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
@@ -158,9 +166,10 @@ BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAcce
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 // The attributes, times, size and identity of an open file. TRUE on success.
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
-// Forces the file's written data to the disk. TRUE on success. On Windows a
-// directory opened for reading has nothing to flush (TRUE): its names are
-// journalled, and ReplaceFileW writes its name change through.
+// Forces the file's written data to the disk (a directory's: its entries).
+// TRUE on success; ERROR_INVALID_FUNCTION when the file system cannot flush
+// such a file at all. On Windows a directory opened for reading has nothing
+// to flush (TRUE): its names are journalled, and the rename writes through.
 BOOL FlushFileBuffers(HANDLE file);
 // Closes a handle from CreateFileW. TRUE on success.
 BOOL CloseHandle(HANDLE handle);

@@ -11,6 +11,23 @@
 namespace platform {
 namespace detail {
 
+// What a HANDLE of CreateFileW (and CreateFileAtW) points to.
+struct File {
+  int fd = -1;
+  bool pathOnly = false;  // opened for its attributes without read permission
+  std::string path;       // for setting times through a path-only descriptor, and messages
+};
+
+// The file of a handle; null, with ERROR_INVALID_HANDLE, for a null or
+// invalid handle.
+inline File* fileOf(HANDLE h) {
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return static_cast<File*>(h);
+}
+
 // The last-error code for an errno value.
 DWORD errorFromErrno(int err);
 // Sets the last error from errno; returns FALSE.

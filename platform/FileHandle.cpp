@@ -17,22 +17,9 @@ using namespace detail;
 
 namespace {
 
-struct File {
-  int fd = -1;
-  bool pathOnly = false;  // opened for its attributes without read permission
-  std::string path;       // for setting times through a path-only descriptor
-};
-
-File* fileOf(HANDLE h) {
-  if (h == nullptr || h == INVALID_HANDLE_VALUE) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return static_cast<File*>(h);
-}
-
 int openFlags(DWORD access, DWORD disposition) {
-  int flags = O_CLOEXEC;
+  // Non-blocking, so that opening a FIFO cannot wait for its other end.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   const bool read = (access & GENERIC_READ) != 0;
   const bool write = (access & GENERIC_WRITE) != 0;
   flags |= write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
@@ -157,7 +144,15 @@ BOOL FlushFileBuffers(HANDLE h) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  if (fsync(f->fd) != 0) return failErrno();
+  if (fsync(f->fd) != 0) {
+    // A file system that cannot flush this kind of file at all (some network
+    // and FUSE file systems for directories) says so apart from a failure.
+    if (errno == EINVAL || errno == ENOTSUP) {
+      SetLastError(ERROR_INVALID_FUNCTION);
+      return FALSE;
+    }
+    return failErrno();
+  }
   return TRUE;
 }
 

@@ -48,6 +48,11 @@
   X(ERROR_DIRECTORY)                  \
   X(ERROR_UNABLE_TO_MOVE_REPLACEMENT) \
   X(ERROR_GEN_FAILURE)                \
+  X(ERROR_INVALID_FUNCTION)           \
+  X(ERROR_LOCK_VIOLATION)             \
+  X(ERROR_NOT_SUPPORTED)              \
+  X(ERROR_NEGATIVE_SEEK)              \
+  X(ERROR_CANT_ACCESS_FILE)           \
   X(FILE_ATTRIBUTE_READONLY)          \
   X(FILE_ATTRIBUTE_DIRECTORY)         \
   X(FILE_ATTRIBUTE_ARCHIVE)           \
