@@ -9,7 +9,15 @@
 // rootedAt(dir) gives a view of the same tree whose paths (those of its
 // helpers too) are relative to dir, as a file system rooted there on the
 // disk would be; the log shows paths from the top of the tree, and every
-// view shares the tree, the failures and the log. Header-only; one thread.
+// view shares the tree, the failures and the log.
+//
+// Replacements (openReplacement) follow the rules of the disk's: a FIFO
+// (addSpecial) is refused, so is a file marked busy, a link to a file
+// (addFileLink) is followed when its target lies under the view's root and
+// refused otherwise; results get names of io::fs::ResultName (tags 000001,
+// 000002, ... in order); commit refuses a source whose bytes were changed
+// since it was opened (any addFile on it counts as a change). Header-only;
+// one thread.
 #pragma once
 
 #include <map>
@@ -23,6 +31,7 @@
 #include "io/IOException.h"
 #include "io/OutputStream.h"
 #include "io/fs/BaseFileSystem.h"
+#include "io/fs/ResultName.h"
 #include "lang/Format.h"
 
 namespace xmdtest {
@@ -35,7 +44,15 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     bool readOnly = false;
     std::uint64_t time = 0;
     bool isLink = false;
-    std::string linkTarget;  // for a directory link: the directory it names (from the top)
+    std::string linkTarget;  // for a link: what it names (from the top)
+    bool isSpecial = false;  // a FIFO, socket or device
+    bool busy = false;       // another replacement holds it
+    unsigned permissions = 0644;
+    unsigned owner = 1000;
+    unsigned group = 1000;
+    unsigned links = 1;
+    std::uint64_t version = 0;  // changed by every addFile
+    std::uint64_t id = 0;       // the file's identity, new for every file
   };
 
   FakeFileSystem() : m_state(std::make_shared<State>()) { m_state->nodes[""].isDirectory = true; }
@@ -60,7 +77,23 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     n.isLink = true;
     n.linkTarget = top(target);
   }
-  // Makes operation op ("openInputStream", "write", "replaceFile", ...) on
+  // A link at path to the file target (a path of this view, or one from
+  // the top of the tree when it starts with "/").
+  void addFileLink(const std::string& path, const std::string& target) {
+    addParents(top(path));
+    Node& n = nodes()[top(path)];
+    n = Node();
+    n.isLink = true;
+    n.linkTarget = target.compare(0, 1, "/") == 0 ? target.substr(1) : top(target);
+  }
+  // A FIFO, socket or device at path.
+  void addSpecial(const std::string& path) {
+    putFile(top(path), "", false);
+    nodes()[top(path)].isSpecial = true;
+  }
+  // The node at path, to set its owner, permissions, links or busy flag.
+  Node& edit(const std::string& path) { return nodes().at(resolveLinks(top(path))); }
+  // Makes operation op ("openInputStream", "write", "commit", ...) on
   // path fail from now on.
   void failOn(const std::string& op, const std::string& path) {
     m_state->failures.insert(op + " " + top(path));
@@ -177,21 +210,39 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     id.index = std::hash<std::string>()(resolveLinks(p));
     return true;
   }
-  bool replaceFile(const std::string& replaced, const std::string& replacement,
-                   std::string& reason) override {
-    const std::string target = top(replaced), source = top(replacement);
-    if (!note("replaceFile", target)) {
-      reason = "Access is denied.";
-      return false;
+  bool isInsideRoot(const std::string& directory) override {
+    return under(resolveLinks(top(directory)));
+  }
+  std::unique_ptr<io::fs::Replacement> openReplacement(
+      const std::string& path, io::fs::Replacement::Refusal& refusal) override {
+    refusal = io::fs::Replacement::kNone;
+    std::string p = top(path);
+    if (!note("openReplacement", p) || !hasEntry(p))
+      throw io::FileNotFoundException(lang::Format("Failed to open file for reading: {0}", path));
+    std::string relative = path;
+    const Node* n = &entryAt(p);
+    if (n->isLink && !n->isDirectory) {
+      p = n->linkTarget;
+      if (!under(p)) {
+        refusal = io::fs::Replacement::kLinkLeavesRoot;
+        return nullptr;
+      }
+      if (!hasEntry(p))
+        throw io::FileNotFoundException(lang::Format("Failed to open file for reading: {0}", path));
+      relative = m_root.empty() ? p : p.substr(m_root.size() + 1);
+      n = &entryAt(p);
     }
-    if (!isFileAt(target) || !isFileAt(source)) {
-      reason = "The system cannot find the file specified.";
-      return false;
+    if (n->isDirectory)
+      throw io::FileNotFoundException(lang::Format("Failed to open file for reading: {0}", path));
+    if (n->isSpecial) {
+      refusal = io::fs::Replacement::kNotRegularFile;
+      return nullptr;
     }
-    nodes()[target] = nodeAt(source);
-    nodes()[target].readOnly = false;
-    nodes().erase(source);
-    return true;
+    if (n->busy) {
+      refusal = io::fs::Replacement::kBusy;
+      return nullptr;
+    }
+    return std::unique_ptr<io::fs::Replacement>(new Replacing(m_state, p, path, relative));
   }
   bool flushDirectory(const std::string& directory, std::string& reason) override {
     const std::string p = top(directory);
@@ -208,6 +259,8 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     std::map<std::string, Node> nodes;  // paths from the top
     std::set<std::string> failures;     // "op path"
     std::vector<std::string> log;
+    int results = 0;        // result names made
+    std::uint64_t ids = 0;  // file identities given
   };
 
   // The output stream of a fake file: appends to the node at every write.
@@ -232,6 +285,105 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     std::shared_ptr<State> m_state;
     std::string m_path;   // from the top
     std::string m_shown;  // as the caller named it
+  };
+
+  // A replacement in the tree: the result is a node beside the source, put
+  // in the source's place by commit.
+  class Replacing : public io::fs::Replacement {
+   public:
+    Replacing(std::shared_ptr<State> state, std::string source, std::string shown,
+              std::string relative)
+        : m_state(std::move(state)),
+          m_source(std::move(source)),
+          m_shown(std::move(shown)),
+          m_relative(std::move(relative)),
+          m_opened(m_state->nodes.at(m_source)) {
+      m_state->nodes.at(m_source).busy = true;
+    }
+    ~Replacing() override { abandon(); }
+
+    lang::Ptr<io::InputStream> input() override {
+      if (!m_input)
+        m_input = lang::Ptr<io::InputStream>(new io::ByteArrayInputStream(
+            std::vector<unsigned char>(m_opened.bytes.begin(), m_opened.bytes.end()), m_shown));
+      return m_input;
+    }
+    lang::Ptr<io::OutputStream> createResult() override {
+      if (m_output) return m_output;
+      const std::string name = m_source.substr(m_source.rfind('/') + 1);
+      const std::string tag = std::to_string(1000001 + m_state->results++).substr(1);
+      m_result = join(parentOf(m_source), io::fs::ResultName::make(name, tag));
+      if (!noteIn(*m_state, "createResult", m_source) || m_state->nodes.count(m_result))
+        throw io::FileNotFoundException(
+            lang::Format("Failed to open file for writing: {0}", m_result));
+      Node& r = m_state->nodes[m_result];
+      r.permissions = 0600;
+      r.owner = r.group = 0;
+      r.id = ++m_state->ids;
+      m_output = lang::Ptr<io::OutputStream>(new Output(m_state, m_result, m_result));
+      return m_output;
+    }
+    Outcome commit(std::string& reason) override {
+      if (m_result.empty() || m_committed) return kFailed;
+      if (!noteIn(*m_state, "setOwner", m_source)) {
+        reason = "Operation not permitted.";
+        abandon();
+        return kOwnerNotKept;
+      }
+      const auto now = m_state->nodes.find(m_source);
+      if (now == m_state->nodes.end() || now->second.version != m_opened.version) {
+        abandon();
+        return kSourceChanged;
+      }
+      if (!noteIn(*m_state, "commit", m_source)) {
+        reason = "Access is denied.";
+        abandon();
+        return kFailed;
+      }
+      Node result = m_state->nodes.at(m_result);
+      result.owner = m_opened.owner;
+      result.group = m_opened.group;
+      result.permissions = (m_opened.permissions & 0777) | 0200;
+      result.readOnly = false;
+      result.version = m_opened.version + 1;
+      m_state->nodes[m_source] = result;
+      m_state->nodes.erase(m_result);
+      m_committed = true;
+      return kReplaced;
+    }
+    void abandon() override {
+      m_output.reset();
+      if (!m_result.empty() && !m_committed && m_state->nodes.erase(m_result))
+        noteIn(*m_state, "removeResult", m_result);
+      const auto source = m_state->nodes.find(m_source);
+      if (source != m_state->nodes.end() && !m_committed) source->second.busy = false;
+      m_committed = true;  // nothing more to do
+    }
+    std::int64_t sourceSize() const override {
+      return static_cast<std::int64_t>(m_opened.bytes.size());
+    }
+    bool resultEqualsSource() override {
+      const auto r = m_state->nodes.find(m_result);
+      return r != m_state->nodes.end() && r->second.bytes == m_opened.bytes;
+    }
+    unsigned sourceLinks() const override { return m_opened.links; }
+    io::fs::FileId sourceId() const override { return io::fs::FileId{1, m_opened.id}; }
+    io::fs::FileId resultId() const override {
+      const auto r = m_state->nodes.find(m_committed ? m_source : m_result);
+      return io::fs::FileId{1, r == m_state->nodes.end() ? 0 : r->second.id};
+    }
+    std::string replacedPath() const override { return m_relative; }
+
+   private:
+    std::shared_ptr<State> m_state;
+    std::string m_source;    // from the top
+    std::string m_shown;     // as asked for
+    std::string m_relative;  // the replaced file, from the view's root
+    Node m_opened;           // the source as opened
+    std::string m_result;    // from the top; empty until created
+    lang::Ptr<io::InputStream> m_input;
+    lang::Ptr<io::OutputStream> m_output;
+    bool m_committed = false;
   };
 
   FakeFileSystem(std::shared_ptr<State> state, std::string root)
@@ -263,9 +415,25 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
   void putFile(const std::string& p, const std::string& bytes, bool readOnly) {
     addParents(p);
     Node& n = nodes()[p];
+    const std::uint64_t version = n.version;
     n = Node();
     n.bytes = bytes;
     n.readOnly = readOnly;
+    n.version = version + 1;
+    n.id = ++m_state->ids;
+  }
+  // Whether the path from the top lies under this view's root.
+  bool under(const std::string& p) const {
+    return m_root.empty() || p == m_root || p.compare(0, m_root.size() + 1, m_root + "/") == 0;
+  }
+  // The entry at p itself: directory links along the way resolved, not a
+  // link in the last component.
+  bool hasEntry(const std::string& p) const { return m_state->nodes.count(entryPath(p)) != 0; }
+  const Node& entryAt(const std::string& p) const { return m_state->nodes.at(entryPath(p)); }
+  std::string entryPath(const std::string& p) const {
+    const std::size_t slash = p.rfind('/');
+    return slash == std::string::npos ? p
+                                      : join(resolveLinks(p.substr(0, slash)), p.substr(slash + 1));
   }
   void addParents(const std::string& path) {
     for (std::string p = parentOf(path); !p.empty(); p = parentOf(p)) nodes()[p].isDirectory = true;

@@ -10,8 +10,15 @@
 #include "lang/Throwable.h"
 #include "tool/CommandLine.h"
 #include "tool/ConsoleLines.h"
+#include "tool/Printable.h"
+#include "tool/StopRequested.h"
 
 namespace {
+
+// The exit status of a run a stop signal ended: this plus the signal's
+// number, as a shell reports a process the signal killed (130 for SIGINT,
+// 143 for SIGTERM).
+constexpr int kStoppedStatus = 128;
 
 const char kOptimization[] = "INFO - optimization ";
 const char kError[] = "ERROR - ";
@@ -49,6 +56,25 @@ std::string currentMessage() {
   }
 }
 
+// The outcome of a file in the report's words.
+tool::FileOutcome fileOutcome(ModelProcessor::Outcome outcome) {
+  switch (outcome) {
+    case ModelProcessor::kReplaced:
+    case ModelProcessor::kChecked:
+      return tool::FileOutcome::kReplaced;
+    case ModelProcessor::kUnchanged:
+      return tool::FileOutcome::kUnchanged;
+    case ModelProcessor::kKept:
+      return tool::FileOutcome::kKept;
+    case ModelProcessor::kSkipped:
+      return tool::FileOutcome::kSkipped;
+    case ModelProcessor::kNotProcessed:
+    case ModelProcessor::kReplaceFailed:
+      break;
+  }
+  return tool::FileOutcome::kFailed;
+}
+
 }  // namespace
 
 Batch::Batch(ModelProcessor::StreamProcessor process, const BatchSettings& settings,
@@ -67,9 +93,19 @@ int Batch::run(const std::vector<PlannedFile>& files) {
   for (std::size_t i = 0; i < files.size() && !ended; ++i) {
     tool::FileRecord record;
     record.path = io::fs::Path::ofEntry(files[i].root, files[i].relativePath);
+    if (const int signal = stopSignal()) {
+      stop(StopRequested(signal, std::string()));
+      break;
+    }
     m_progress.startFile(static_cast<std::int64_t>(i), static_cast<std::int64_t>(files.size()),
-                         record.path, 0);
-    ended = !processOne(files[i], record);
+                         printable(record.path), 0);
+    try {
+      ended = !processOne(files[i], record);
+    } catch (const StopRequested& stopped) {
+      stop(stopped);
+      ended = true;  // the file in hand is not counted: it was left as it was
+      continue;
+    }
     m_tally.add(record);
     if (m_report) m_report->addFile(record);
   }
@@ -88,32 +124,27 @@ bool Batch::processOne(const PlannedFile& file, tool::FileRecord& record) {
   tool::ConsoleLines lines([this](const std::string& line) { takeLine(line); });
   std::ostream console(&lines);
   m_current = &record;
-  ModelProcessor processor(file.fileSystem, file.root, m_process, console, m_err, m_settings.check);
+  ModelProcessor::Settings settings;
+  settings.check = m_settings.check;
+  settings.stopSignal = m_settings.stopSignal;
+  ModelProcessor processor(file.fileSystem, file.root, m_process, console, m_err, settings);
   if (m_progress.enabled())
     processor.setProgress(
         [this](std::int64_t position, std::int64_t size) { m_progress.fileBytes(position, size); });
   bool goOn = true;
   try {
     if (!file.failure.empty()) throw std::runtime_error(file.failure);
-    switch (processor.processFile(file.relativePath, record)) {
-      case ModelProcessor::kReplaced:
-        record.outcome = tool::FileOutcome::kReplaced;
-        if (!pendingFor(file).add(file.relativePath)) m_replaceFailed = true;
-        break;
-      case ModelProcessor::kChecked:
-        record.outcome = tool::FileOutcome::kReplaced;
-        break;
-      case ModelProcessor::kUnchanged:
-        record.outcome = tool::FileOutcome::kUnchanged;
-        break;
-      case ModelProcessor::kKept:
-        record.outcome = tool::FileOutcome::kKept;
-        break;
-      case ModelProcessor::kReplaceFailed:
-        record.outcome = tool::FileOutcome::kFailed;
-        m_replaceFailed = true;
-        break;
-    }
+    const ModelProcessor::Outcome outcome = processor.processFile(file.relativePath, record);
+    record.outcome = fileOutcome(outcome);
+    if (outcome == ModelProcessor::kReplaced &&
+        !pendingFor(file).add(processor.replacedPath()))
+      m_replaceFailed = true;
+    if (outcome == ModelProcessor::kNotProcessed || outcome == ModelProcessor::kReplaceFailed)
+      m_replaceFailed = true;
+  } catch (const StopRequested&) {
+    lines.finish();
+    m_current = nullptr;
+    throw;
   } catch (...) {
     lines.finish();
     reportFailure(record);
@@ -130,7 +161,7 @@ void Batch::reportFailure(tool::FileRecord& record) {
   record.failure = currentMessage();
   std::string line = "xmdopt: ";
   if (record.failure.find(record.path) == std::string::npos) line += record.path + ": ";
-  line += record.failure;
+  line = printable(line + record.failure);
   if (record.position >= 0) line += " (byte " + std::to_string(record.position) + ")";
   m_progress.erase();
   m_err << line << std::endl;
@@ -159,7 +190,15 @@ bool Batch::flushAll() {
   return ok;
 }
 
+void Batch::stop(const StopRequested& stopped) {
+  m_stoppedBy = stopped.signal();
+  m_progress.erase();
+  m_out.flush();
+  m_err << "xmdopt: " << printable(stopped.what()) << std::endl;
+}
+
 int Batch::exitStatus(bool ended) const {
+  if (m_stoppedBy != 0) return kStoppedStatus + m_stoppedBy;
   if (ended || m_replaceFailed || m_tally.count(tool::FileOutcome::kFailed) > 0)
     return tool::kExitFailed;
   if (m_settings.check && m_tally.anyRejected) return tool::kExitRejected;

@@ -4,7 +4,8 @@
 // the batch ends, also when a failure ends it). It makes the record of each
 // file (for the report and the summary), passes the processing's console
 // lines on (all, or with --quiet only the ERROR lines), and decides the exit
-// status.
+// status. A caught stop signal ends the batch at its next safe point: the
+// file in hand is left as it was, and what was done is flushed and reported.
 //
 // The batch shares the file systems with the plan and the processors; the
 // output streams, the progress line and the report belong to the caller and
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -26,6 +28,7 @@
 #include "tool/PendingDirectories.h"
 #include "tool/Progress.h"
 #include "tool/RunReport.h"
+#include "tool/StopRequested.h"
 
 // One file of the plan: a path relative to the root of its file system.
 struct PlannedFile {
@@ -41,6 +44,8 @@ struct BatchSettings {
   bool check = false;      // process in memory, write nothing
   bool keepGoing = false;  // a failing file does not end the run
   bool quiet = false;      // only ERROR lines on out, no summary
+  // Returns the number of a caught stop signal, or 0; empty: never stops.
+  std::function<int()> stopSignal;
 };
 
 class Batch {
@@ -50,8 +55,9 @@ class Batch {
         std::ostream& err, tool::Progress& progress, tool::RunReport* report);
 
   // Processes every file in order and returns the exit status (see
-  // tool::ExitStatus): a failure that ends the run is reported on err, not
-  // thrown. The directories changed are flushed before it returns.
+  // tool::ExitStatus; 128 + the signal's number when a stop signal ended the
+  // run): a failure that ends the run is reported on err, not thrown. The
+  // directories changed are flushed before it returns.
   int run(const std::vector<PlannedFile>& files);
 
   const tool::Tally& tally() const { return m_tally; }
@@ -64,9 +70,13 @@ class Batch {
   // Takes one console line of the processing: notes it for the record and
   // passes it on.
   void takeLine(const std::string& line);
+  // Ends the run for a stop signal: notes it and says so on err.
+  void stop(const StopRequested& stopped);
   PendingDirectories& pendingFor(const PlannedFile& file);
   bool flushAll();
   int exitStatus(bool ended) const;
+  // The caught stop signal, or 0.
+  int stopSignal() const { return m_settings.stopSignal ? m_settings.stopSignal() : 0; }
 
   ModelProcessor::StreamProcessor m_process;
   BatchSettings m_settings;
@@ -77,5 +87,6 @@ class Batch {
   std::map<io::fs::BaseFileSystem*, std::unique_ptr<PendingDirectories>> m_pending;
   tool::Tally m_tally;
   tool::FileRecord* m_current = nullptr;  // the record the console lines go to
-  bool m_replaceFailed = false;
+  bool m_replaceFailed = false;  // a file could not be processed or replaced: exit 1
+  int m_stoppedBy = 0;            // the stop signal that ended the run
 };

@@ -11,6 +11,7 @@
 #include "platform/PlatformName.h"
 #include "tool/Batch.h"
 #include "tool/CommandLine.h"
+#include "tool/Printable.h"
 #include "tool/RunPlan.h"
 
 #ifndef XMDOPT_VERSION
@@ -20,7 +21,7 @@
 namespace {
 
 int usageError(std::ostream& err, const std::string& message) {
-  err << "xmdopt: " << message << "\n" << tool::kUsageLine << std::flush;
+  err << "xmdopt: " << printable(message) << "\n" << tool::kUsageLine << std::flush;
   return tool::kExitUsage;
 }
 
@@ -58,6 +59,7 @@ int run(const tool::CommandLine& cl, const ModelProcessor::StreamProcessor& proc
   settings.check = cl.check;
   settings.keepGoing = cl.keepGoing;
   settings.quiet = cl.quiet;
+  settings.stopSignal = env.stopSignal;
   Batch batch(process, settings, out, err, progress, report.get());
   const int status = batch.run(files);
   out.flush();
@@ -82,14 +84,16 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
     out << "xmdopt " << XMDOPT_VERSION << " (" << platform::name() << ")" << std::endl;
     return tool::kExitDone;
   }
+  // Messages may quote names: they are printed with their control
+  // characters escaped.
   try {
     return run(cl, process, out, err, env);
   } catch (const tool::UsageError& e) {
     return usageError(err, e.what());
   } catch (const lang::Throwable& t) {
-    err << "xmdopt: " << lang::toText(t) << std::endl;
+    err << "xmdopt: " << printable(lang::toText(t)) << std::endl;
   } catch (const std::exception& e) {
-    err << "xmdopt: " << e.what() << std::endl;
+    err << "xmdopt: " << printable(e.what()) << std::endl;
   } catch (...) {
     err << "xmdopt: unknown failure" << std::endl;
   }

@@ -10,6 +10,7 @@
 #include "io/fs/FilesFileSystem.h"
 #include "platform/Console.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
 
 namespace {
 
@@ -39,5 +40,6 @@ DriverEnvironment DriverEnvironment::real() {
     if (!*file) return nullptr;
     return file;
   };
+  env.stopSignal = ::platform::caughtStopSignal;
   return env;
 }

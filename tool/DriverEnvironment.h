@@ -1,9 +1,9 @@
 // DriverEnvironment: what the batch driver takes from its caller besides the
 // argument and the output streams: how to make the file system rooted at the
-// directory it works on, and the current directory (for a run without
-// argument). The program passes DriverEnvironment::real(): files on the disk
-// and the process's own current directory; tests pass an in-memory file
-// system and a directory of their choosing.
+// directory it works on, the current directory (for a run without
+// argument), and whether a stop was asked for. The program passes DriverEnvironment::real(): files
+// on the disk and the process's own current directory; tests pass an in-memory file system and a
+// directory of their choosing.
 //
 // A value; the functions it holds are called on the driver's thread.
 #pragma once
@@ -31,8 +31,12 @@ struct DriverEnvironment {
   // Returns the stream of the --files-from list name ("-": standard input),
   // or null when it cannot be opened.
   std::function<std::shared_ptr<std::istream>(const std::string& name)> openList;
+  // Returns the number of a stop signal caught (the run then ends cleanly),
+  // or 0. May be empty: the run is never stopped.
+  std::function<int()> stopSignal;
 
-  // io::fs::FilesFileSystem over the disk, and the process's current
-  // directory as the platform reports it.
+  // io::fs::FilesFileSystem over the disk, the process's current directory
+  // as the platform reports it, and the stop signals the platform caught
+  // (whoever installs the handlers: the program does).
   static DriverEnvironment real();
 };

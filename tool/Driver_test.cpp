@@ -121,20 +121,15 @@ TEST_F(Driver, DirectoryModeWalksTheTreeInOrder) {
   EXPECT_EQ("RAW", tree->node("m/a/raw\xff.xmd").bytes);
   EXPECT_EQ("IN", tree->node("m/d.xmd/in.xmd").bytes);
   EXPECT_EQ("upper-case extension: not a model file", tree->node("m/a/UP.XMD").bytes);
-  EXPECT_FALSE(tree->has("m/b.xmd.result"));
-  // Read, written beside, flushed, compared with the source (same size),
-  // put in place; each directory flushed once, at the end.
-  EXPECT_EQ((std::vector<std::string>{"getFileInfo", "openInputStream", "openInputStream",
-                                      "replaceFile"}),
+  // Opened, written beside, put in place; each directory flushed once, at
+  // the end.
+  EXPECT_EQ((std::vector<std::string>{"openReplacement", "createResult", "setOwner", "commit"}),
             opsOn("m/b.xmd"));
-  EXPECT_EQ(
-      (std::vector<std::string>{"openOutputStream", "flush", "getFileInfo", "openInputStream"}),
-      opsOn("m/b.xmd.result"));
   EXPECT_EQ(0u, r.summary.find("xmdopt: 5 replaced, 0 unchanged, 0 kept, 0 failed, 0 skipped;"))
       << r.summary;
   for (const char* dir : {"m", "m/a", "m/d.xmd"}) {
     EXPECT_EQ((std::vector<std::string>{"flushDirectory"}), opsOn(dir)) << dir;
-    EXPECT_LT(lastIndexOf("replaceFile"), lastIndexOf(std::string("flushDirectory ") + dir));
+    EXPECT_LT(lastIndexOf("commit"), lastIndexOf(std::string("flushDirectory ") + dir));
   }
 }
 
@@ -227,11 +222,11 @@ TEST_F(Driver, ARunEndingFailureIsOneLineAndExitOne) {
   EXPECT_EQ("GOOD", tree->node("t/a.xmd").bytes);
   EXPECT_EQ("corrupt", tree->node("t/b.xmd").bytes);
   EXPECT_EQ("later", tree->node("t/c.xmd").bytes);
-  EXPECT_FALSE(tree->has("t/b.xmd.result"));
+  EXPECT_FALSE(tree->has("t/b.xmd.xmdopt-000002.result"));
   // What was replaced before the failure is flushed all the same.
   EXPECT_EQ((std::vector<std::string>{"flushDirectory"}), opsOn("t"));
   // A source that goes away between the walk and its turn.
-  tree->failOn("openInputStream", "t/a.xmd");
+  tree->failOn("openReplacement", "t/a.xmd");
   const Outcome gone = drive({"t"});
   EXPECT_EQ(1, gone.status);
   EXPECT_EQ("", gone.out);
@@ -245,7 +240,7 @@ TEST_F(Driver, RejectedModelsAndReadOnlySources) {
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("xmdopt: home/work/a.xmd kept unchanged: a model in it failed a check\n", r.err);
   EXPECT_EQ("reject me", tree->node("home/work/a.xmd").bytes);
-  EXPECT_FALSE(tree->has("home/work/a.xmd.result"));
+  EXPECT_FALSE(tree->has("home/work/a.xmd.xmdopt-000001.result"));
   EXPECT_EQ("FINE", tree->node("home/work/b.xmd").bytes);
   EXPECT_FALSE(tree->node("home/work/b.xmd").readOnly);
 }
@@ -254,7 +249,7 @@ TEST_F(Driver, FailedReplacementsAndFlushesGoOnAndExitOne) {
   tree->addFile("t/a.xmd", "a");
   tree->addFile("t/b.xmd", "b");
   tree->addFile("t/s/c.xmd", "c");
-  tree->failOn("replaceFile", "t/a.xmd");
+  tree->failOn("commit", "t/a.xmd");
   tree->failOn("flushDirectory", "t/s");
   const Outcome r = drive({"t"});
   EXPECT_EQ(1, r.status);
@@ -264,7 +259,7 @@ TEST_F(Driver, FailedReplacementsAndFlushesGoOnAndExitOne) {
       "device.\n",
       r.err);
   EXPECT_EQ("a", tree->node("t/a.xmd").bytes);
-  EXPECT_FALSE(tree->has("t/a.xmd.result"));
+  EXPECT_FALSE(tree->has("t/a.xmd.xmdopt-000001.result"));
   EXPECT_EQ("B", tree->node("t/b.xmd").bytes);
   EXPECT_EQ("C", tree->node("t/s/c.xmd").bytes);
 }
@@ -280,8 +275,82 @@ TEST_F(Driver, ManyDirectoriesAreFlushedInGroups) {
     ++flushes;
     if (firstFlush < 0) firstFlush = static_cast<int>(i);
   }
-  EXPECT_EQ(40, flushes);                             // each directory once
-  EXPECT_LT(firstFlush, lastIndexOf("replaceFile"));  // not all kept for the end
+  EXPECT_EQ(40, flushes);                        // each directory once
+  EXPECT_LT(firstFlush, lastIndexOf("commit"));  // not all kept for the end
+}
+
+// What the file system refuses: skipped files leave the status alone, files
+// that could not be processed safely make it 1; the batch goes on.
+TEST_F(Driver, RefusedFilesAndTheExitStatus) {
+  tree->addSpecial("t/a.xmd");
+  tree->addFile("t/b.xmd", "b");
+  tree->addFile("out/c.xmd", "outside");
+  tree->addFileLink("t/c.xmd", "/out/c.xmd");
+  tree->addDirLink("t/d", "out");
+  Outcome r = drive({"t"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("INFO : processingt/b.xmd\n", r.out);
+  EXPECT_EQ(
+      "xmdopt: not entering t/d: it leads outside t\n"
+      "xmdopt: skipping t/a.xmd: not a regular file\n"
+      "xmdopt: skipping t/c.xmd: a link to a file outside t\n",
+      r.err);
+  EXPECT_EQ("outside", tree->node("out/c.xmd").bytes);
+  tree->edit("t/b.xmd").busy = true;
+  r = drive({"t"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos,
+            r.err.find("xmdopt: skipping t/b.xmd: another run is processing it\n"));
+}
+
+TEST_F(Driver, AStopSignalEndsTheRunCleanly) {
+  for (const int signal : {2, 15}) {
+    tree = boost::make_shared<xmdtest::FakeFileSystem>();
+    tree->addFile("t/a.xmd", "a");
+    tree->addFile("t/b.xmd", "stop here");
+    tree->addFile("t/c.xmd", "c");
+    int caught = 0;
+    std::vector<const char*> argv{"xmdopt", "t"};
+    DriverEnvironment env;
+    env.fileSystemAt = [this](const std::string& root) {
+      return boost::shared_ptr<io::fs::BaseFileSystem>(tree->rootedAt(root));
+    };
+    env.stopSignal = [&caught] { return caught; };
+    auto process = [&caught, signal](io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+      const bool accepted = fakeProcess(in, out);
+      caught = in.toString() == "b.xmd" ? signal : caught;  // arrives while b.xmd is in hand
+      return accepted;
+    };
+    std::ostringstream out, err;
+    EXPECT_EQ(128 + signal, runDriver(2, argv.data(), process, out, err, env));
+    EXPECT_EQ("INFO : processingt/a.xmd\nINFO : processingt/b.xmd\n", out.str());
+    EXPECT_EQ(std::string("xmdopt: stopped by ") + (signal == 2 ? "SIGINT" : "SIGTERM") +
+                  "; t/b.xmd left as it was\n",
+              err.str());
+    EXPECT_EQ("A", tree->node("t/a.xmd").bytes);
+    EXPECT_EQ("stop here", tree->node("t/b.xmd").bytes);
+    EXPECT_EQ("c", tree->node("t/c.xmd").bytes);
+    EXPECT_FALSE(tree->has("t/b.xmd.xmdopt-000002.result"));
+    EXPECT_EQ((std::vector<std::string>{"flushDirectory"}), opsOn("t"));  // a.xmd's name is kept
+  }
+}
+
+TEST_F(Driver, NamesAreNamesAndCannotForgeLines) {
+  tree->addFile("t/..\\outside\\v.xmd", "inside");
+  tree->addFile("outside/v.xmd", "outside");
+  tree->addFile("t/a:/m.xmd", "colon");
+  tree->addFile("t/x\nINFO - optimization 1 -> 1\n.xmd", "forged");
+  const Outcome r = drive({"t"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(
+      "INFO : processingt/..\\outside\\v.xmd\n"
+      "INFO : processingt/a:/m.xmd\n"
+      "INFO : processingt/x\\x0aINFO - optimization 1 -> 1\\x0a.xmd\n",
+      r.out);
+  EXPECT_EQ("INSIDE", tree->node("t/..\\outside\\v.xmd").bytes);
+  EXPECT_EQ("outside", tree->node("outside/v.xmd").bytes);
+  EXPECT_EQ("COLON", tree->node("t/a:/m.xmd").bytes);
 }
 
 TEST_F(Driver, HelpAndVersion) {

@@ -1,11 +1,15 @@
 #include "tool/ModelProcessor.h"
 
+#include <memory>
 #include <utility>
 
-#include "io/fs/FileInfo.h"
+#include "io/FilterOutputStream.h"
 #include "io/fs/Path.h"
 #include "tool/DiscardingOutputStream.h"
+#include "tool/Printable.h"
 #include "tool/ProgressInputStream.h"
+#include "tool/StopRequested.h"
+#include "tool/StoppableInputStream.h"
 
 namespace {
 
@@ -18,99 +22,160 @@ std::int64_t carryTrailingBytes(io::InputStream& in, io::OutputStream& out) {
   return total;
 }
 
-// True when the two files hold the same bytes.
-bool sameBytes(io::fs::BaseFileSystem& fs, const std::string& a, const std::string& b) {
-  lang::Ptr<io::InputStream> x = fs.openInputStream(a);
-  lang::Ptr<io::InputStream> y = fs.openInputStream(b);
-  char bx[64 * 1024], by[sizeof bx];
-  for (;;) {
-    const int nx = x->read(bx, sizeof bx);
-    int ny = 0;
-    for (int n; ny < nx && (n = y->read(by + ny, nx - ny)) > 0;) ny += n;
-    if (nx != ny || std::char_traits<char>::compare(bx, by, nx) != 0) return false;
-    if (nx == 0) return y->read(by, 1) == 0;
+// Passes every byte on to the stream under it and counts them.
+class CountingOutputStream : public io::FilterOutputStream {
+ public:
+  explicit CountingOutputStream(io::OutputStream* out) : io::FilterOutputStream(out) {}
+  int write(const void* src, int size) override {
+    const int n = m_out->write(src, size);
+    m_count += n;
+    return n;
   }
-}
+  std::int64_t count() const { return m_count; }
+
+ private:
+  std::int64_t m_count = 0;
+};
 
 }  // namespace
 
 ModelProcessor::ModelProcessor(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
                                const std::string& root, StreamProcessor process, std::ostream& out,
-                               std::ostream& err, bool check)
+                               std::ostream& err, Settings settings)
     : fileSystem(fileSystem),
       m_root(root),
       m_process(std::move(process)),
       m_out(out),
       m_err(err),
-      m_check(check) {}
+      m_settings(std::move(settings)) {}
 
-ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativePath,
-                                                    tool::FileRecord& record) {
-  const io::fs::Path source(relativePath);
-  const std::string result = source + ".result";
-  const std::string shown = io::fs::Path::ofEntry(m_root, relativePath);
-  record.path = shown;
-  io::fs::FileInfo info;
-  if (fileSystem->getFileInfo(source, info)) record.bytesBefore = info.size;
+void ModelProcessor::checkStop(const std::string& shown) const {
+  if (!m_settings.stopSignal) return;
+  if (const int signal = m_settings.stopSignal()) throw StopRequested(signal, shown);
+}
 
-  lang::Ptr<io::InputStream> in = fileSystem->openInputStream(source);
-  lang::Ptr<io::OutputStream> out;
+void ModelProcessor::note(tool::FileRecord& record, const std::string& message) {
+  record.failure = message;
+  m_err << "xmdopt: " << message << std::endl;
+}
+
+ModelProcessor::Outcome ModelProcessor::refused(io::fs::Replacement::Refusal refusal,
+                                                const std::string& shown,
+                                                tool::FileRecord& record) {
+  switch (refusal) {
+    case io::fs::Replacement::kNotRegularFile:
+      note(record, "skipping " + shown + ": not a regular file");
+      return kSkipped;
+    case io::fs::Replacement::kLinkLeavesRoot:
+      note(record, "skipping " + shown + ": a link to a file outside " + printable(m_root));
+      return kSkipped;
+    case io::fs::Replacement::kBusy:
+      note(record, "skipping " + shown + ": another run is processing it");
+      return kNotProcessed;
+    case io::fs::Replacement::kOutsideRoot:
+      note(record, "skipping " + shown + ": its directory now lies outside " + printable(m_root));
+      return kNotProcessed;
+    case io::fs::Replacement::kChangedWhileOpened:
+    case io::fs::Replacement::kNone:
+      break;
+  }
+  note(record, "skipping " + shown + ": it changed while it was opened");
+  return kNotProcessed;
+}
+
+bool ModelProcessor::writeResult(io::fs::Replacement& replacement, const std::string& shown,
+                                 tool::FileRecord& record) {
+  lang::Ptr<io::OutputStream> out =
+      m_settings.check ? lang::Ptr<io::OutputStream>(new DiscardingOutputStream(shown))
+                       : replacement.createResult();
+  m_out << "INFO : processing" << shown << std::endl;
   bool accepted = false;
-  try {
-    out = m_check ? lang::Ptr<io::OutputStream>(new DiscardingOutputStream(result))
-                  : fileSystem->openOutputStream(result);
-    m_out << "INFO : processing" << shown << std::endl;
+  lang::Ptr<io::InputStream> in = replacement.input();
+  {
+    StoppableInputStream stoppable(in.get(), m_settings.stopSignal);
+    const std::int64_t size = record.bytesBefore;
+    tool::ProgressInputStream watched(&stoppable, [this, size](std::int64_t position) {
+      if (m_progress) m_progress(position, size);
+    });
+    CountingOutputStream counted(out.get());
+    io::ChunkInputStream chunkIn(&watched);
     {
-      const std::int64_t size = record.bytesBefore;
-      tool::ProgressInputStream watched(in.get(), [this, size](std::int64_t position) {
-        if (m_progress) m_progress(position, size);
-      });
-      io::ChunkInputStream chunkIn(&watched);
-      io::ChunkOutputStream chunkOut(out.get());
+      io::ChunkOutputStream chunkOut(&counted);
       try {
         accepted = m_process(chunkIn, chunkOut, m_out);
       } catch (...) {
         record.position = chunkIn.getPosition();
         throw;
       }
-      const std::int64_t trailing = carryTrailingBytes(*in, *out);
-      if (trailing > 0)
-        m_err << "xmdopt: " << shown << ": " << trailing
-              << " bytes after the top-level chunk carried over unchanged" << std::endl;
-    }  // the chunk output stream goes first, then the input
-    // Every byte must have reached the file before it may replace the source:
-    // a failed flush throws here instead of going unnoticed at close.
-    out->flush();
-    out->close();
-    in->close();
+    }  // the chunk output stream goes first
+    const std::int64_t trailing = carryTrailingBytes(watched, counted);
+    if (trailing > 0)
+      m_err << "xmdopt: " << shown << ": " << trailing
+            << " bytes after the top-level chunk carried over unchanged" << std::endl;
+    record.bytesAfter = counted.count();
+  }
+  // Every byte must have reached the file before it may replace the source:
+  // a failed write throws here instead of going unnoticed.
+  out->flush();
+  out->close();
+  return accepted;
+}
+
+ModelProcessor::Outcome ModelProcessor::commit(io::fs::Replacement& replacement,
+                                               const std::string& shown,
+                                               tool::FileRecord& record) {
+  std::string reason;
+  switch (replacement.commit(reason)) {
+    case io::fs::Replacement::kReplaced:
+      m_replacedPath = replacement.replacedPath();
+      if (replacement.sourceLinks() > 1)
+        m_err << "xmdopt: " << shown << " had " << replacement.sourceLinks()
+              << " hard links: only this name holds the result, the others keep the old contents"
+              << std::endl;
+      return kReplaced;
+    case io::fs::Replacement::kSourceChanged:
+      note(record, shown + " kept as it is now: it changed or went away while it was processed");
+      return kNotProcessed;
+    case io::fs::Replacement::kOwnerNotKept:
+      note(record,
+           shown + " kept unchanged: its result cannot be given its owner and group: " + reason);
+      return kNotProcessed;
+    case io::fs::Replacement::kFailed:
+      break;
+  }
+  note(record, "cannot replace " + shown + " with its result: " + reason);
+  return kReplaceFailed;
+}
+
+ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativePath,
+                                                    tool::FileRecord& record) {
+  const std::string shown = printable(io::fs::Path::ofEntry(m_root, relativePath));
+  io::fs::Replacement::Refusal refusal = io::fs::Replacement::kNone;
+  const std::unique_ptr<io::fs::Replacement> replacement =
+      fileSystem->openReplacement(relativePath, refusal);
+  if (!replacement) return refused(refusal, shown, record);
+  record.bytesBefore = replacement->sourceSize();
+  bool accepted = false;
+  try {
+    accepted = writeResult(*replacement, shown, record);
+    checkStop(shown);
+  } catch (const StopRequested& stop) {
+    replacement->abandon();
+    throw StopRequested(stop.signal(), shown);
   } catch (...) {
-    const bool created = static_cast<bool>(out) && !m_check;
-    out.reset();
-    in.reset();
-    if (created) fileSystem->deleteFile(result);
+    replacement->abandon();
     throw;
   }
-  if (m_check) record.bytesAfter = static_cast<DiscardingOutputStream*>(out.get())->count();
-  out.reset();
-  in.reset();
-
   if (!accepted) {
     record.bytesAfter = -1;
-    if (!m_check) fileSystem->deleteFile(result);
+    replacement->abandon();
     m_err << "xmdopt: " << shown << " kept unchanged: a model in it failed a check" << std::endl;
     return kKept;
   }
-  if (m_check) return kChecked;
-  if (fileSystem->getFileInfo(result, info)) record.bytesAfter = info.size;
-  if (record.bytesAfter == record.bytesBefore && sameBytes(*fileSystem, source, result)) {
-    fileSystem->deleteFile(result);
+  if (m_settings.check) return kChecked;
+  if (record.bytesAfter == record.bytesBefore && replacement->resultEqualsSource()) {
+    replacement->abandon();
     return kUnchanged;
   }
-  std::string reason;
-  if (!fileSystem->replaceFile(source, result, reason)) {
-    fileSystem->deleteFile(result);
-    m_err << "xmdopt: cannot replace " << shown << " with its result: " << reason << std::endl;
-    return kReplaceFailed;
-  }
-  return kReplaced;
+  return commit(*replacement, shown, record);
 }

@@ -1,18 +1,21 @@
-// ModelProcessor: processes one model file in place. It reads the file
-// through the shared file system, writes the processed contents to a sibling
-// file (the source's name with ".result" appended), and then puts the result
-// in the source's place in one step; at no moment is the source's name
-// missing or holding part of a file. A file in which a model failed its
-// checks keeps its source byte for byte.
+// ModelProcessor: processes one model file in place. It has the file system
+// open the file for replacement (a regular file inside the root, locked
+// against other runs), reads it, writes the processed contents to a new file
+// beside it, and then puts that result in the source's place in one step; at
+// no moment is the source's name missing or holding part of a file. A file
+// in which a model failed its checks keeps its source byte for byte, and so
+// does a file whose result equals it, one that changed while it was
+// processed, and one whose owner the result could not be given.
 //
 // Bytes after the top-level chunk are carried into the result after its
 // top-level chunk (with a note on err). In check mode the result is made in
 // memory only: the same console lines, nothing written or renamed.
 //
-// The driver makes one ModelProcessor per file over its own file-system
+// The batch makes one ModelProcessor per file over its own file-system
 // pointer (shared ownership) and drops it before the next file. One thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -34,45 +37,78 @@ class ModelProcessor {
 
   enum Outcome {
     kReplaced,       // the source's name now holds the complete result (the
-                     // caller flushes the directory, see flushDirectory)
+                     // caller flushes the directory of replacedPath())
     kKept,           // a model failed a check: the source is unchanged
+    kSkipped,        // not one of the tree's model files to process (not a
+                     // regular file, a link leading out of the root): noted on err
+    kNotProcessed,   // could not be processed safely now (another run has it,
+                     // it changed meanwhile, its owner cannot be kept): noted on err
     kReplaceFailed,  // the result could not take the source's place (reported on err)
     kUnchanged,      // the result equals the source, which was left alone
     kChecked,        // check mode: processed in memory, nothing written
+  };
+
+  struct Settings {
+    bool check = false;  // process in memory, write nothing
+    // Returns the number of a caught stop signal, or 0; empty: never stops.
+    std::function<int()> stopSignal;
   };
 
   // root: the file system's root in narrow form, for the console lines.
   // Lines for the user go to out ("INFO : processing"), problems to err.
   ModelProcessor(const boost::shared_ptr<io::fs::BaseFileSystem>& fileSystem,
                  const std::string& root, StreamProcessor process, std::ostream& out,
-                 std::ostream& err, bool check = false);
+                 std::ostream& err, Settings settings = Settings());
 
-  // Processes the file at relativePath (relative to the file system's root,
-  // or absolute). Prints "INFO : processing" followed by the path. On a
-  // failure that ends the run (the source cannot be opened, the result
-  // cannot be created or written, the container is malformed, a path cannot
-  // be converted) the exception passes on, the source is left as it was and
-  // the ".result" file made here is removed. record gets the path as shown,
-  // the sizes, and the byte position at which the input failed, if it did.
+  // Processes the file at relativePath (relative to the file system's root;
+  // each name in it is one component, whatever bytes it holds). Prints
+  // "INFO : processing" followed by the path once the file is open (and its
+  // result created). On a failure that ends the run (the source cannot be
+  // opened, the result cannot be created or written, the container is
+  // malformed, a path cannot be converted) the exception passes on, the
+  // source is left as it was and the result made here is removed; a stop
+  // signal does the same with StopRequested. record gets the sizes, the byte
+  // position at which the input failed (if it did) and the note of a file
+  // skipped or not processed. Returns what became of the file.
   Outcome processFile(const std::string& relativePath, tool::FileRecord& record);
-  // Has progress called with the read position and the size of the source
-  // as reading goes on (every ProgressInputStream::kStep bytes).
-  void setProgress(std::function<void(std::int64_t position, std::int64_t size)> progress) {
-    m_progress = std::move(progress);
-  }
-
   // The same, without a record.
   Outcome processFile(const std::string& relativePath) {
     tool::FileRecord record;
     return processFile(relativePath, record);
   }
 
+  // Has progress called with the read position and the size of the source
+  // as reading goes on (every ProgressInputStream::kStep bytes).
+  void setProgress(std::function<void(std::int64_t position, std::int64_t size)> progress) {
+    m_progress = std::move(progress);
+  }
+
+  // After kReplaced: the path, relative to the root, of the file replaced
+  // (the target, when relativePath named a link to it).
+  const std::string& replacedPath() const { return m_replacedPath; }
+
  private:
+  // The outcome of a file the file system refused (its note printed).
+  Outcome refused(io::fs::Replacement::Refusal refusal, const std::string& shown,
+                  tool::FileRecord& record);
+  // Writes the result of replacement (in check mode: counts its bytes); true
+  // when every model passed.
+  bool writeResult(io::fs::Replacement& replacement, const std::string& shown,
+                   tool::FileRecord& record);
+  // Puts the result in place; the outcome, its notes printed.
+  Outcome commit(io::fs::Replacement& replacement, const std::string& shown,
+                 tool::FileRecord& record);
+  // Prints "xmdopt: " and message on err and keeps message for the record.
+  void note(tool::FileRecord& record, const std::string& message);
+  // Throws StopRequested for the file shown when the run is to stop.
+  void checkStop(const std::string& shown) const;
+
   boost::shared_ptr<io::fs::BaseFileSystem> fileSystem;
   std::string m_root;
   StreamProcessor m_process;
   std::ostream& m_out;
   std::ostream& m_err;
-  bool m_check;
+  Settings m_settings;
   std::function<void(std::int64_t, std::int64_t)> m_progress;
+  std::string m_replacedPath;
 };

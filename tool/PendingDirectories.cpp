@@ -1,16 +1,17 @@
 #include "tool/PendingDirectories.h"
 
 #include "io/fs/Path.h"
+#include "tool/Printable.h"
 
 PendingDirectories::PendingDirectories(io::fs::BaseFileSystem& fs, const std::string& root,
                                        std::ostream& err)
     : m_fs(fs), m_root(root), m_err(err) {}
 
 bool PendingDirectories::add(const std::string& relativePath) {
-  const io::fs::Path path(relativePath);
-  const std::size_t slash = path.rfind('/');
+  // Names are names: only "/" separates them, and nothing is normalised.
+  const std::size_t slash = relativePath.rfind('/');
   m_dirs.insert(slash == std::string::npos ? std::string()
-                                           : path.substr(0, slash == 0 ? 1 : slash));
+                                           : relativePath.substr(0, slash == 0 ? 1 : slash));
   return m_dirs.size() < kMaxPending || flush();
 }
 
@@ -19,7 +20,7 @@ bool PendingDirectories::flush() {
   for (const std::string& dir : m_dirs) {
     std::string reason;
     if (m_fs.flushDirectory(dir, reason)) continue;
-    m_err << "xmdopt: cannot flush directory " << (dir.empty() ? m_root : io::fs::Path(m_root, dir))
+    m_err << "xmdopt: cannot flush directory " << printable(io::fs::Path::ofEntry(m_root, dir))
           << " to the disk: " << reason << std::endl;
     ok = false;
   }

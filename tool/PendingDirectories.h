@@ -19,7 +19,8 @@ class PendingDirectories {
   // root: the file system's root in narrow form, for messages.
   PendingDirectories(io::fs::BaseFileSystem& fs, const std::string& root, std::ostream& err);
 
-  // Notes the directory of relativePath (a path relative to the root) and
+  // Notes the directory of relativePath (a path relative to the root, whose
+  // names are separated by "/" alone) and
   // flushes every pending directory once many are pending. Returns false
   // when a flush failed (reported on err), true otherwise.
   bool add(const std::string& relativePath);

@@ -8,6 +8,7 @@
 #include "io/fs/Path.h"
 #include "lang/TextConversion.h"
 #include "tool/CommandLine.h"
+#include "tool/Printable.h"
 #include "tool/SplitPath.h"
 #include "util/CollectFilesByExtensionTraversal.h"
 
@@ -43,8 +44,11 @@ std::vector<PlannedFile> collectModelFiles(const Root& root, std::ostream& err) 
   util::CollectFilesByExtensionTraversal traversal(root.fileSystem, "xmd", true);
   traversal.traverse("");
   for (const std::string& skipped : traversal.getSkippedCycles())
-    err << "xmdopt: not entering " << io::fs::Path(root.shown, skipped)
+    err << "xmdopt: not entering " << printable(io::fs::Path::ofEntry(root.shown, skipped))
         << ": it leads back into a directory being walked" << std::endl;
+  for (const std::string& skipped : traversal.getSkippedOutside())
+    err << "xmdopt: not entering " << printable(io::fs::Path::ofEntry(root.shown, skipped))
+        << ": it leads outside " << printable(root.shown) << std::endl;
   std::vector<PlannedFile> files;
   const auto& failures = traversal.getFailures();
   auto failure = failures.begin();
@@ -94,7 +98,7 @@ class Planner {
   void addNamedDirectory(const std::string& path, const Root& root) {
     if (root.fileSystem->isDirectory("")) return addDirectory(root);
     if (!exists(*root.fileSystem, "")) throw tool::UsageError(path + ": no such file or directory");
-    m_err << "xmdopt: " << path
+    m_err << "xmdopt: " << printable(path)
           << " is not processed: a name without an extension is taken as a directory" << std::endl;
   }
   void addDirectory(const Root& root) {

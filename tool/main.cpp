@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "platform/Process.h"
+#include "platform/Signals.h"
 #include "tool/Driver.h"
 #include "tool/ModelStore.h"
 #include "tool/ModelStreamProcessor.h"
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
   // permissions when it replaces it (or is removed); until then nobody else
   // may read it, whatever the source allowed.
   platform::_umask(077);
+  // SIGINT and SIGTERM end the run cleanly: the file in hand is left as it
+  // was, its result removed.
+  platform::catchStopSignals();
   std::ostream& out = std::cout;
   // Static storage, named by nothing but main: its 20 MB start as zero pages
   // that the system maps only as models touch them. (Zeroing a heap store

@@ -37,6 +37,9 @@ void BaseFileTraversal::onDirectoryFailure(const std::string&, const std::string
 void BaseFileTraversal::onDirectoryCycle(const std::string&, const std::string&,
                                          const io::fs::DirectoryEntry&) {}
 
+void BaseFileTraversal::onDirectoryOutsideRoot(const std::string&, const std::string&,
+                                               const io::fs::DirectoryEntry&) {}
+
 bool BaseFileTraversal::onCurrentPath(const io::fs::FileId& id) const {
   return std::find(m_path.begin(), m_path.end(), id) != m_path.end();
 }
@@ -45,7 +48,7 @@ void BaseFileTraversal::traverseDirectory(const std::string& directory,
                                           const std::string& relativeDirectory) {
   io::fs::DirectoryListing listing;
   try {
-    fs->listDirectory(io::fs::Path(directory, "*.*"), listing);
+    fs->listDirectory(io::fs::Path::ofEntry(directory, "*.*"), listing);
   } catch (const std::runtime_error& e) {
     onDirectoryFailure(relativeDirectory, e.what());
     return;
@@ -53,13 +56,17 @@ void BaseFileTraversal::traverseDirectory(const std::string& directory,
   for (const io::fs::DirectoryEntry& entry : listing) {
     if (entry.isDirectory) {
       if (!enterDirectory(directory, relativeDirectory, entry)) continue;
-      const io::fs::Path sub(directory, entry.name);
+      const io::fs::Path sub = io::fs::Path::ofEntry(directory, entry.name);
+      if (!fs->isInsideRoot(sub)) {
+        onDirectoryOutsideRoot(directory, relativeDirectory, entry);
+        continue;
+      }
       io::fs::FileId id;
       bool known = false;
       try {
         known = fs->getFileId(sub, id);
       } catch (const std::runtime_error& e) {
-        onDirectoryFailure(io::fs::Path(relativeDirectory, entry.name), e.what());
+        onDirectoryFailure(io::fs::Path::ofEntry(relativeDirectory, entry.name), e.what());
         continue;
       }
       if (known && onCurrentPath(id)) {
@@ -67,7 +74,7 @@ void BaseFileTraversal::traverseDirectory(const std::string& directory,
         continue;
       }
       if (known) m_path.push_back(id);
-      traverseDirectory(sub, io::fs::Path(relativeDirectory, entry.name));
+      traverseDirectory(sub, io::fs::Path::ofEntry(relativeDirectory, entry.name));
       if (known) m_path.pop_back();
     } else {
       const std::size_t dot = entry.name.rfind('.');

@@ -6,7 +6,11 @@
 //
 // Links to directories are followed, but a directory that is already on the
 // path being walked (a link back to it or to one above it) is not entered
-// again: it goes to onDirectoryCycle instead, so the walk always ends.
+// again: it goes to onDirectoryCycle instead, so the walk always ends. A
+// directory that lies outside the file system's root (reached through a
+// link) is not entered either: it goes to onDirectoryOutsideRoot. Names from
+// a listing are names: a path is joined with Path::ofEntry, so a backslash or
+// a colon in a name never acts as a separator or a drive.
 //
 // The traversal shares ownership of the file system. It reports nothing of
 // its own: a directory that cannot be listed contributes nothing; a
@@ -49,6 +53,11 @@ class BaseFileTraversal {
   // one on the current path (reached through a link). Does nothing here.
   virtual void onDirectoryCycle(const std::string& directory, const std::string& relativeDirectory,
                                 const io::fs::DirectoryEntry& entry);
+  // Called instead of walking a subdirectory that lies outside the root
+  // (reached through a link). Does nothing here.
+  virtual void onDirectoryOutsideRoot(const std::string& directory,
+                                      const std::string& relativeDirectory,
+                                      const io::fs::DirectoryEntry& entry);
 
   // Called with a directory (relative to the walk's start) whose path the
   // file system could not take, and the failure's message; the walk goes on

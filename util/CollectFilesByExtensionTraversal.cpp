@@ -24,7 +24,13 @@ bool CollectFilesByExtensionTraversal::enterDirectory(const std::string&, const 
 void CollectFilesByExtensionTraversal::onDirectoryCycle(const std::string& /*directory*/,
                                                         const std::string& relativeDirectory,
                                                         const io::fs::DirectoryEntry& entry) {
-  m_skippedCycles.push_back(io::fs::Path(relativeDirectory, entry.name));
+  m_skippedCycles.push_back(io::fs::Path::ofEntry(relativeDirectory, entry.name));
+}
+
+void CollectFilesByExtensionTraversal::onDirectoryOutsideRoot(const std::string& /*directory*/,
+                                                              const std::string& relativeDirectory,
+                                                              const io::fs::DirectoryEntry& entry) {
+  m_skippedOutside.push_back(io::fs::Path::ofEntry(relativeDirectory, entry.name));
 }
 
 void CollectFilesByExtensionTraversal::onDirectoryFailure(const std::string& relativeDirectory,

@@ -4,8 +4,8 @@
 // too. Calling order: construct, traverse once, read the results by index. A
 // second traverse appends after the earlier results.
 //
-// Directories skipped because they lead back into the current path (links)
-// are collected too, so a caller can tell the user.
+// Directories skipped because they lead back into the current path or out of
+// the root (links) are collected too, so a caller can tell the user.
 #pragma once
 
 #include <string>
@@ -42,6 +42,9 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
     unsigned filesBefore;
   };
   const std::vector<Failure>& getFailures() const { return m_failures; }
+  // The subdirectories (relative to the walk's start) that were not entered
+  // because they lie outside the root.
+  const std::vector<std::string>& getSkippedOutside() const { return m_skippedOutside; }
 
  protected:
   void onFile(const std::string& directory, const std::string& relativeDirectory,
@@ -52,6 +55,8 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
                         const io::fs::DirectoryEntry& entry) override;
   void onDirectoryFailure(const std::string& relativeDirectory,
                           const std::string& message) override;
+  void onDirectoryOutsideRoot(const std::string& directory, const std::string& relativeDirectory,
+                              const io::fs::DirectoryEntry& entry) override;
 
  private:
   struct CollectedFile {
@@ -64,6 +69,7 @@ class CollectFilesByExtensionTraversal : public BaseFileTraversal {
   std::vector<CollectedFile> files;
   std::vector<std::string> m_skippedCycles;
   std::vector<Failure> m_failures;
+  std::vector<std::string> m_skippedOutside;
 };
 
 }  // namespace util

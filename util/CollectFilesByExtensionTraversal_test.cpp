@@ -91,5 +91,39 @@ TEST(CollectFilesByExtension, RealTreeWithLinksAndRawNames) {
   EXPECT_EQ((Names{"sub/up"}), t.getSkippedCycles());
 }
 
+TEST(CollectFilesByExtension, DirectoriesOutsideTheRootAreNotEntered) {
+  auto top = boost::make_shared<xmdtest::FakeFileSystem>();
+  top->addFile("root/m.xmd", "");
+  top->addFile("root/sub/n.xmd", "");
+  top->addFile("elsewhere/far.xmd", "");
+  top->addDirLink("root/out", "elsewhere");
+  top->addDirLink("root/in", "root/sub");  // a second way in, inside the root
+  CollectFilesByExtensionTraversal t(top->rootedAt("root"), "xmd", true);
+  t.traverse("");
+  std::vector<std::string> got;
+  for (unsigned i = 0; i < t.getFileCount(); ++i)
+    got.push_back(t.getFileDirectory(i) + "|" + t.getFileName(i));
+  EXPECT_EQ((Names{"in|n.xmd", "|m.xmd", "sub|n.xmd"}), got);
+  EXPECT_EQ((Names{"out"}), t.getSkippedOutside());
+  EXPECT_TRUE(t.getSkippedCycles().empty());
+}
+
+TEST(CollectFilesByExtension, NamesAreNeverSplit) {
+  xmdtest::TempDir d;
+  d.write("outside/v.xmd", "");
+  d.write("m/..\\outside\\v.xmd", "");
+  d.write("m/a:/b\\c/m.xmd", "");
+  d.write("m/\\tmp\\x.xmd", "");
+  ASSERT_EQ(0, symlink((d / "outside").c_str(), (d / "m/link").c_str()));
+  boost::shared_ptr<io::fs::BaseFileSystem> fs(new io::fs::FilesFileSystem(d / "m"));
+  CollectFilesByExtensionTraversal t(fs, "xmd", true);
+  t.traverse("");
+  std::vector<std::string> got;
+  for (unsigned i = 0; i < t.getFileCount(); ++i)
+    got.push_back(t.getFileDirectory(i) + "|" + t.getFileName(i));
+  EXPECT_EQ((Names{"|..\\outside\\v.xmd", "|\\tmp\\x.xmd", "a:/b\\c|m.xmd"}), got);
+  EXPECT_EQ((Names{"link"}), t.getSkippedOutside());
+}
+
 }  // namespace
 }  // namespace util

@@ -10,6 +10,7 @@
 // may throw its std::exception.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <boost/noncopyable.hpp>
@@ -20,6 +21,7 @@
 #include "io/fs/DirectoryListing.h"
 #include "io/fs/FileId.h"
 #include "io/fs/FileInfo.h"
+#include "io/fs/Replacement.h"
 #include "lang/Ptr.h"
 
 namespace io {
@@ -68,21 +70,28 @@ class BaseFileSystem : private boost::noncopyable {
   // pattern such as "*.*") to listing, without "." and "..". Adds nothing
   // when the directory cannot be listed.
   virtual void listDirectory(const std::string& pattern, DirectoryListing& listing) = 0;
-  // The identity of what path names, for telling when two paths reach the
-  // same directory. false when unknown (this default).
+  // The identity of what path names (links followed), for telling when two
+  // paths reach the same directory. Resolved. false when unknown (this
+  // default).
   virtual bool getFileId(const std::string& path, FileId& id);
-  // Puts the file replacement in the place of the file replaced in one step,
-  // so that replaced always names either its old or its new contents, both
-  // whole: the new contents reach the disk before the name changes. The name
-  // change itself reaches the disk with the next flushDirectory of replaced's
-  // directory (until then a crash may bring back the old contents). The new
-  // file keeps the old one's permissions, but not its read-only attribute.
-  // Both paths are resolved. true on success; false with the reason in
-  // reason otherwise (then nothing has changed).
-  virtual bool replaceFile(const std::string& replaced, const std::string& replacement,
-                           std::string& reason) = 0;
+  // Whether the directory at path (resolved; links followed) lies inside the
+  // root, the root itself included. false when it cannot be told. Always
+  // true here.
+  virtual bool isInsideRoot(const std::string& directory);
+  // Opens the file at path (resolved, never taken as absolute; a name in it
+  // is one component whatever bytes it holds) for replacement in place: see
+  // io::fs::Replacement. Returns the replacement, or a null pointer with
+  // refusal set when the file is refused (not a regular file, a link to a
+  // file outside the root, busy with another replacement, ...). A link to a
+  // file inside the root gives a replacement of its target. Throws
+  // io::FileNotFoundException "Failed to open file for reading: {0}" when
+  // the file cannot be opened (missing, unreadable, a directory).
+  virtual std::unique_ptr<Replacement> openReplacement(const std::string& path,
+                                                       Replacement::Refusal& refusal) = 0;
   // Forces the entries of directory (names made or changed in it) to the
-  // disk. Resolved. true on success; false with the reason otherwise.
+  // disk. Resolved. true on success, and where the file system cannot flush
+  // a directory at all (some network and FUSE file systems); false with the
+  // reason otherwise.
   virtual bool flushDirectory(const std::string& directory, std::string& reason) = 0;
 };
 

@@ -5,12 +5,16 @@
 #include <vector>
 
 #include "io/FileInputStream.h"
+#include "io/FileNotFoundException.h"
 #include "io/FileOutputStream.h"
+#include "io/Raise.h"
 #include "io/fs/Path.h"
+#include "io/fs/ResultName.h"
 #include "io/unicode_ifstream.h"
 #include "io/unicode_ofstream.h"
 #include "lang/TextConversion.h"
 #include "platform/FileApi.h"
+#include "platform/FileAt.h"
 
 namespace io {
 namespace fs {
@@ -30,7 +34,8 @@ boost::shared_ptr<Stream> openStdStream(const NativePath& path, const char* mode
 
 }  // namespace
 
-FilesFileSystem::FilesFileSystem(const std::string& root) : m_root(lang::ansiToWide(root)) {}
+FilesFileSystem::FilesFileSystem(const std::string& root)
+    : m_root(lang::ansiToWide(root)), m_random(std::random_device()()) {}
 
 NativePath FilesFileSystem::resolve(const std::string& path) const {
   if (path.empty()) return NativePath(m_root.empty() ? std::u16string(u".") : m_root);  // the root
@@ -142,17 +147,139 @@ void FilesFileSystem::listDirectory(const std::string& pattern, DirectoryListing
 bool FilesFileSystem::getFileId(const std::string& path, FileId& id) {
   // The empty path under an empty root is the current directory.
   if (m_root.empty() && path.empty()) return NativePath(u".").getFileId(id);
-  return absoluteAware(path).getFileId(id);
+  return resolve(path).getFileId(id);
 }
 
-bool FilesFileSystem::replaceFile(const std::string& replaced, const std::string& replacement,
-                                  std::string& reason) {
-  if (platform::ReplaceFileW(resolve(replaced).wide().c_str(), resolve(replacement).wide().c_str(),
-                             nullptr, platform::REPLACEFILE_FLUSH_REPLACEMENT, nullptr,
-                             nullptr) == platform::TRUE)
-    return true;
-  reason = platform::describeError(platform::GetLastError());
-  return false;
+std::shared_ptr<OpenFile> FilesFileSystem::openDirectory(const NativePath& path) const {
+  const NativePath native = path.wide().empty() ? NativePath(u".") : path;
+  // For its entries only: a directory its user may search but not list
+  // opens too.
+  const platform::HANDLE h =
+      platform::CreateFileW(native.wide().c_str(), platform::FILE_READ_ATTRIBUTES,
+                            platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr,
+                            platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == platform::INVALID_HANDLE_VALUE) return nullptr;
+  auto dir = std::make_shared<OpenFile>(h, lang::wideToAnsi(path.wide()));
+  platform::FILE_STATUS status;
+  if (!platform::GetFileStatus(h, &status) || status.kind != platform::FILE_KIND_DIRECTORY)
+    return nullptr;
+  return dir;
+}
+
+namespace {
+
+// The path without links of an open file; empty when it cannot be read.
+std::string finalPathOf(const OpenFile& file) {
+  std::u16string buffer(256, u'\0');
+  for (;;) {
+    const platform::DWORD n = platform::GetFinalPathNameByHandleW(
+        file.handle(), &buffer[0], static_cast<platform::DWORD>(buffer.size()), 0);
+    if (n == 0) return std::string();
+    if (n < buffer.size()) return lang::wideToAnsi(buffer.substr(0, n));
+    buffer.resize(n);
+  }
+}
+
+}  // namespace
+
+const std::string& FilesFileSystem::finalRoot() {
+  if (!m_finalRootRead) {
+    const std::shared_ptr<OpenFile> root = openDirectory(NativePath(m_root));
+    if (root) m_finalRoot = finalPathOf(*root);
+    m_finalRootRead = true;
+  }
+  return m_finalRoot;
+}
+
+bool FilesFileSystem::insideRoot(const std::string& final) {
+  const std::string& root = finalRoot();
+  if (root.empty() || final.empty()) return false;
+  if (root == "/") return final[0] == '/';
+  return final == root || (final.size() > root.size() && final.compare(0, root.size(), root) == 0 &&
+                           final[root.size()] == '/');
+}
+
+bool FilesFileSystem::isInsideRoot(const std::string& directory) {
+  const std::shared_ptr<OpenFile> dir = openDirectory(resolve(directory));
+  return dir && insideRoot(finalPathOf(*dir));
+}
+
+std::string FilesFileSystem::nextTag() {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
+  std::string tag(ResultName::kTagLength, ' ');
+  for (char& c : tag) c = kChars[pick(m_random)];
+  return tag;
+}
+
+std::unique_ptr<Replacement> FilesFileSystem::openReplacement(const std::string& path,
+                                                              Replacement::Refusal& refusal) {
+  refusal = Replacement::kNone;
+  const std::string shown = lang::wideToAnsi(resolve(path).wide());
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  FilesReplacement::Place place;
+  place.name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  place.shown = shown;
+  place.relativePath = path;
+  place.directory = place.name.empty() ? nullptr : openDirectory(resolve(directory));
+  if (!place.directory)
+    detail::raise<FileNotFoundException>("Failed to open file for reading: {0}", shown);
+  place.directoryShown = place.directory->name();
+  if (!insideRoot(finalPathOf(*place.directory))) {
+    refusal = Replacement::kOutsideRoot;
+    return nullptr;
+  }
+  platform::FILE_STATUS entry;
+  if (!platform::GetFileStatusAtW(place.directory->handle(), lang::ansiToWide(place.name).c_str(),
+                                  &entry) ||
+      entry.kind == platform::FILE_KIND_DIRECTORY)
+    detail::raise<FileNotFoundException>("Failed to open file for reading: {0}", shown);
+  if (entry.kind != platform::FILE_KIND_LINK)
+    return FilesReplacement::open(
+        std::move(place), nullptr, [this] { return nextTag(); }, refusal);
+  FileId target;
+  if (!followLink(place, target, refusal)) return nullptr;
+  return FilesReplacement::open(
+      std::move(place), &target, [this] { return nextTag(); }, refusal);
+}
+
+bool FilesFileSystem::followLink(FilesReplacement::Place& place, FileId& target,
+                                 Replacement::Refusal& refusal) {
+  const platform::HANDLE h = platform::CreateFileAtW(
+      place.directory->handle(), lang::ansiToWide(place.name).c_str(), platform::GENERIC_READ,
+      platform::OPEN_EXISTING, platform::FILE_FLAG_FOLLOW_LINK);
+  if (h == platform::INVALID_HANDLE_VALUE)
+    detail::raise<FileNotFoundException>("Failed to open file for reading: {0}", place.shown);
+  const OpenFile file(h, place.shown);
+  platform::FILE_STATUS status;
+  if (!platform::GetFileStatus(h, &status))
+    detail::raise<FileNotFoundException>("Failed to open file for reading: {0}", place.shown);
+  if (status.kind != platform::FILE_KIND_REGULAR) {
+    refusal = Replacement::kNotRegularFile;
+    return false;
+  }
+  const std::string final = finalPathOf(file);
+  const std::size_t slash = final.rfind('/');
+  if (!insideRoot(final) || slash == std::string::npos) {
+    refusal = Replacement::kLinkLeavesRoot;
+    return false;
+  }
+  // The target's own directory, reached again by its path without links: it
+  // must still be that directory, inside the root.
+  const std::string directory = slash == 0 ? "/" : final.substr(0, slash);
+  place.directory = openDirectory(NativePath(directory));
+  if (!place.directory || finalPathOf(*place.directory) != directory) {
+    refusal = Replacement::kChangedWhileOpened;
+    return false;
+  }
+  place.directoryShown = directory;
+  place.name = final.substr(slash + 1);
+  const std::string& root = finalRoot();
+  place.relativePath = final.substr(root == "/" ? 1 : root.size() + 1);
+  target.volume = static_cast<std::uint32_t>(status.device ^ (status.device >> 32));
+  target.index = status.inode;
+  return true;
 }
 
 bool FilesFileSystem::flushDirectory(const std::string& directory, std::string& reason) {
@@ -164,6 +291,10 @@ bool FilesFileSystem::flushDirectory(const std::string& directory, std::string& 
                             platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, nullptr,
                             platform::OPEN_EXISTING, platform::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   bool ok = h != platform::INVALID_HANDLE_VALUE && platform::FlushFileBuffers(h) == platform::TRUE;
+  // A file system that cannot flush a directory at all: nothing to wait for.
+  if (!ok && h != platform::INVALID_HANDLE_VALUE &&
+      platform::GetLastError() == platform::ERROR_INVALID_FUNCTION)
+    ok = true;
   if (!ok) reason = platform::describeError(platform::GetLastError());
   if (h != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(h);
   return ok;

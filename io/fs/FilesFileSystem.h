@@ -2,18 +2,26 @@
 // resolving relative paths against a root directory fixed at construction.
 //
 // Resolution: "absolute-aware" operations (the stream openers, getFileInfo,
-// setFileTime, isFile, isDirectory, getFileId) take a path for which
-// Path::isAbsolute holds as the platform path itself; every other path, and
-// every path of the remaining operations, is resolved: the root, "/" when the
-// root is non-empty, then the path unchanged (not normalised). With an empty
-// root a relative path is used as it stands, relative to the current
-// directory. Nothing checks that the root exists.
+// setFileTime, isFile, isDirectory) take a path for which Path::isAbsolute
+// holds as the platform path itself; every other path, and every path of the
+// remaining operations, is resolved: the root, "/" when the root is
+// non-empty, then the path unchanged (not normalised). With an empty root a
+// relative path is used as it stands, relative to the current directory.
+// Nothing checks that the root exists.
+//
+// Inside the root: the root's own path without links is read once, when
+// first needed; a directory lies inside the root when its path without
+// links is the root's or lies under it.
 #pragma once
 
+#include <memory>
+#include <random>
 #include <string>
 
 #include "io/fs/BaseFileSystem.h"
+#include "io/fs/FilesReplacement.h"
 #include "io/fs/NativePath.h"
+#include "io/fs/OpenFile.h"
 
 namespace io {
 namespace fs {
@@ -40,8 +48,9 @@ class FilesFileSystem : public BaseFileSystem {
   bool removeDirectory(const std::string& path) override;
   void listDirectory(const std::string& pattern, DirectoryListing& listing) override;
   bool getFileId(const std::string& path, FileId& id) override;
-  bool replaceFile(const std::string& replaced, const std::string& replacement,
-                   std::string& reason) override;
+  bool isInsideRoot(const std::string& directory) override;
+  std::unique_ptr<Replacement> openReplacement(const std::string& path,
+                                               Replacement::Refusal& refusal) override;
   bool flushDirectory(const std::string& directory, std::string& reason) override;
 
   // The root in wide form.
@@ -54,7 +63,25 @@ class FilesFileSystem : public BaseFileSystem {
   NativePath resolve(const std::string& path) const;
 
  private:
+  // The directory at the resolved path, open; null when it cannot be opened
+  // or is no directory.
+  std::shared_ptr<OpenFile> openDirectory(const NativePath& path) const;
+  // The root's path without links; empty when it cannot be read.
+  const std::string& finalRoot();
+  // Whether the path without links final lies inside the root.
+  bool insideRoot(const std::string& final);
+  // A fresh random tag for a result's name.
+  std::string nextTag();
+  // Moves place from the link it names to the link's target: the target's
+  // directory and name, with the target's identity in target. false with
+  // refusal set when the target is refused. Throws
+  // io::FileNotFoundException when the target cannot be opened.
+  bool followLink(FilesReplacement::Place& place, FileId& target, Replacement::Refusal& refusal);
+
   std::u16string m_root;
+  std::string m_finalRoot;  // read once
+  bool m_finalRootRead = false;
+  std::mt19937 m_random;  // seeded from the system's random source at construction
 };
 
 }  // namespace fs
