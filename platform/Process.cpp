@@ -28,6 +28,8 @@ DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
   return static_cast<DWORD>(length);
 }
 
+DWORD GetCurrentUserId() { return static_cast<DWORD>(geteuid()); }
+
 int _umask(int mask) { return static_cast<int>(::umask(static_cast<mode_t>(mask & 07777))); }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // What the operating system keeps for the whole process and the tool reads or
-// sets once: the current directory, and the permission mask applied to the
-// files and directories the process creates. Stand-ins for the system's
+// sets once: the current directory, the user it acts as, and the permission
+// mask applied to the files and directories the process creates. Stand-ins for the system's
 // GetCurrentDirectoryA and the runtime library's _umask.
 //
 // Both are process-wide: call them from one thread, before other threads
@@ -17,6 +17,10 @@ namespace platform {
 // it needs, terminator included, and writes nothing; 0 when it cannot be read
 // (the reason in GetLastError()).
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
+
+// The user the process acts as (its effective user id): the owner of the
+// files it creates.
+DWORD GetCurrentUserId();
 
 // Sets the permission bits that newly created files and directories do not
 // get (07777 bits; 077: nobody but the owner) and returns the previous mask.

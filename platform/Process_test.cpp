@@ -63,6 +63,14 @@ TEST(CurrentDirectory, GoneIsAFailure) {
   EXPECT_NE(ERROR_SUCCESS, GetLastError());
 }
 
+TEST(CurrentUser, OwnsWhatTheProcessCreates) {
+  xmdtest::TempDir t;
+  t.write("f", "x");
+  struct stat st;
+  ASSERT_EQ(0, stat((t / "f").c_str(), &st));
+  EXPECT_EQ(st.st_uid, GetCurrentUserId());
+}
+
 TEST(Umask, NewFilesLackTheMaskedBits) {
   xmdtest::TempDir t;
   const int old = _umask(027);

@@ -299,6 +299,22 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
           m_relative(std::move(relative)),
           m_opened(m_state->nodes.at(m_source)) {
       m_state->nodes.at(m_source).busy = true;
+      // Results of this source left by killed runs: removed while it is held.
+      const std::string dir = parentOf(m_source);
+      const std::string name = m_source.substr(m_source.rfind('/') + 1);
+      const std::string relativeDir = parentOf(m_relative);
+      for (auto it = m_state->nodes.begin(); it != m_state->nodes.end();) {
+        const bool sibling = !it->first.empty() && parentOf(it->first) == dir;
+        const std::string other =
+            sibling ? it->first.substr(dir.empty() ? 0 : dir.size() + 1) : std::string();
+        if (sibling && !it->second.isDirectory && !it->second.isLink &&
+            io::fs::ResultName::isResultOf(other, name)) {
+          m_removed.push_back(join(relativeDir, other));
+          it = m_state->nodes.erase(it);
+        } else {
+          ++it;
+        }
+      }
     }
     ~Replacing() override { abandon(); }
 
@@ -367,6 +383,7 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
       return r != m_state->nodes.end() && r->second.bytes == m_opened.bytes;
     }
     unsigned sourceLinks() const override { return m_opened.links; }
+    std::vector<std::string> removedLeftovers() const override { return m_removed; }
     io::fs::FileId sourceId() const override { return io::fs::FileId{1, m_opened.id}; }
     io::fs::FileId resultId() const override {
       const auto r = m_state->nodes.find(m_committed ? m_source : m_result);
@@ -384,6 +401,7 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     lang::Ptr<io::InputStream> m_input;
     lang::Ptr<io::OutputStream> m_output;
     bool m_committed = false;
+    std::vector<std::string> m_removed;  // from the view's root
   };
 
   FakeFileSystem(std::shared_ptr<State> state, std::string root)

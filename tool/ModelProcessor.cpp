@@ -154,6 +154,9 @@ ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativeP
   const std::unique_ptr<io::fs::Replacement> replacement =
       fileSystem->openReplacement(relativePath, refusal);
   if (!replacement) return refused(refusal, shown, record);
+  for (const std::string& leftover : replacement->removedLeftovers())
+    m_err << "xmdopt: removed " << printable(io::fs::Path::ofEntry(m_root, leftover))
+          << ", a result left by an interrupted run" << std::endl;
   record.bytesBefore = replacement->sourceSize();
   bool accepted = false;
   try {

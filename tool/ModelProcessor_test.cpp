@@ -82,6 +82,20 @@ TEST_F(Fixture, ReplacesTheSourceWithItsCompleteResult) {
             steps());
 }
 
+TEST_F(Fixture, ResultsLeftByKilledRunsGoWhenTheirSourceIsHeld) {
+  fake->addFile("d/a.xmd", "a");
+  fake->addFile("d/a.xmd.xmdopt-Zz9Yy8.result", "left by a killed run");
+  fake->addFile("d/a.xmd.result", "the user's own file");
+  fake->addFile("d/b.xmd.xmdopt-Zz9Yy8.result", "b's: stays until b.xmd is processed");
+  EXPECT_EQ(ModelProcessor::kReplaced, run("d/a.xmd", upper));
+  EXPECT_FALSE(fake->has("d/a.xmd.xmdopt-Zz9Yy8.result"));
+  EXPECT_TRUE(fake->has("d/a.xmd.result"));
+  EXPECT_TRUE(fake->has("d/b.xmd.xmdopt-Zz9Yy8.result"));
+  EXPECT_EQ(
+      "xmdopt: removed R:/root/d/a.xmd.xmdopt-Zz9Yy8.result, a result left by an interrupted run\n",
+      err.str());
+}
+
 TEST_F(Fixture, KeepsAFileWithARejectedModel) {
   fake->addFile("a.xmd", "original");
   fake->addFile("a.xmd.result", "the user's own file");

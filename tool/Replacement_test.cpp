@@ -123,6 +123,12 @@ TEST(Replacement, SurvivesSigkillAtAnyMoment) {
     kill(pid, SIGKILL);
     if (xmdtest::waitProgram(pid) == -SIGKILL) ++interrupted;
     expectOriginalOrResult(t, root, original, result, "kill after " + std::to_string(us) + " us");
+    // The next run finishes the work and removes what the killed one left.
+    EXPECT_EQ(0, xmdtest::runProgram({XMDOPT_EXE, t / root}).status);
+    EXPECT_EQ(result, readTree(t, root, original));
+    for (const auto& e : stdfs::recursive_directory_iterator(t / root))
+      EXPECT_FALSE(isLeftover(e.path().string().substr((t / root).size() + 1), original))
+          << e.path();
   }
   EXPECT_GE(interrupted, 10) << "too few runs were cut short to mean anything";
 }

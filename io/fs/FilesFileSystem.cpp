@@ -15,6 +15,7 @@
 #include "lang/TextConversion.h"
 #include "platform/FileApi.h"
 #include "platform/FileAt.h"
+#include "platform/Process.h"
 
 namespace io {
 namespace fs {
@@ -35,7 +36,9 @@ boost::shared_ptr<Stream> openStdStream(const NativePath& path, const char* mode
 }  // namespace
 
 FilesFileSystem::FilesFileSystem(const std::string& root)
-    : m_root(lang::ansiToWide(root)), m_random(std::random_device()()) {}
+    : m_root(lang::ansiToWide(root)),
+      m_random(std::random_device()()),
+      m_user(platform::GetCurrentUserId()) {}
 
 NativePath FilesFileSystem::resolve(const std::string& path) const {
   if (path.empty()) return NativePath(m_root.empty() ? std::u16string(u".") : m_root);  // the root
@@ -212,6 +215,22 @@ std::string FilesFileSystem::nextTag() {
   return tag;
 }
 
+std::vector<std::string>* FilesFileSystem::leftoversIn(const std::string& final) {
+  const auto known = m_leftovers.find(final);
+  if (known != m_leftovers.end()) return &known->second;
+  std::vector<std::string>& names = m_leftovers[final];
+  // Every name of the form, whatever its source: the directory is read once.
+  const std::string pattern = Path::ofEntry(final, "*" + ResultName::patternFor(""));
+  platform::WIN32_FIND_DATAW data;
+  const platform::HANDLE search =
+      platform::FindFirstFileW(lang::ansiToWide(pattern).c_str(), &data);
+  if (search == platform::INVALID_HANDLE_VALUE) return &names;
+  do names.push_back(lang::wideToAnsi(data.cFileName));
+  while (platform::FindNextFileW(search, &data));
+  platform::FindClose(search);
+  return &names;
+}
+
 std::unique_ptr<Replacement> FilesFileSystem::openReplacement(const std::string& path,
                                                               Replacement::Refusal& refusal) {
   refusal = Replacement::kNone;
@@ -226,10 +245,13 @@ std::unique_ptr<Replacement> FilesFileSystem::openReplacement(const std::string&
   if (!place.directory)
     detail::raise<FileNotFoundException>("Failed to open file for reading: {0}", shown);
   place.directoryShown = place.directory->name();
-  if (!insideRoot(finalPathOf(*place.directory))) {
+  place.user = m_user;
+  const std::string final = finalPathOf(*place.directory);
+  if (!insideRoot(final)) {
     refusal = Replacement::kOutsideRoot;
     return nullptr;
   }
+  place.leftovers = leftoversIn(final);
   platform::FILE_STATUS entry;
   if (!platform::GetFileStatusAtW(place.directory->handle(), lang::ansiToWide(place.name).c_str(),
                                   &entry) ||
@@ -274,6 +296,7 @@ bool FilesFileSystem::followLink(FilesReplacement::Place& place, FileId& target,
     return false;
   }
   place.directoryShown = directory;
+  place.leftovers = leftoversIn(directory);
   place.name = final.substr(slash + 1);
   const std::string& root = finalRoot();
   place.relativePath = final.substr(root == "/" ? 1 : root.size() + 1);

@@ -14,9 +14,11 @@
 // links is the root's or lies under it.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "io/fs/BaseFileSystem.h"
 #include "io/fs/FilesReplacement.h"
@@ -72,6 +74,10 @@ class FilesFileSystem : public BaseFileSystem {
   bool insideRoot(const std::string& final);
   // A fresh random tag for a result's name.
   std::string nextTag();
+  // The names in the directory whose path without links is final that have
+  // the form of a result's, listed when a file of that directory is first
+  // opened for replacement.
+  std::vector<std::string>* leftoversIn(const std::string& final);
   // Moves place from the link it names to the link's target: the target's
   // directory and name, with the target's identity in target. false with
   // refusal set when the target is refused. Throws
@@ -82,6 +88,8 @@ class FilesFileSystem : public BaseFileSystem {
   std::string m_finalRoot;  // read once
   bool m_finalRootRead = false;
   std::mt19937 m_random;  // seeded from the system's random source at construction
+  std::map<std::string, std::vector<std::string>> m_leftovers;  // by directory, see leftoversIn
+  platform::DWORD m_user;                                       // the user of this process
 };
 
 }  // namespace fs

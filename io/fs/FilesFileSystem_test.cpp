@@ -340,6 +340,35 @@ TEST(FilesFileSystem, ASourceChangedSinceItWasOpenedIsKept) {
   }
 }
 
+TEST(FilesFileSystem, ResultsLeftByKilledRunsGoWhileTheSourceIsHeld) {
+  xmdtest::TempDir t;
+  t.write("d/m.xmd", "m");
+  t.write("d/m.xmd.result", "the user's own");
+  t.write("d/m.xmd.xmdopt-Aa0Bb1.result", "left");
+  t.write("d/m.xmd.xmdopt-Cc2Dd3.result", "left, with a second name");
+  ASSERT_EQ(0, link((t / "d/m.xmd.xmdopt-Cc2Dd3.result").c_str(), (t / "second").c_str()));
+  ASSERT_EQ(0, symlink("../second", (t / "d/m.xmd.xmdopt-Ee4Ff5.result").c_str()));
+  t.write("d/n.xmd.xmdopt-Gg6Hh7.result", "another source's");
+  t.write("d/m.xmd.xmdopt-short.result", "not of the form");
+  FilesFileSystem fs(t.path());
+  std::unique_ptr<Replacement> r = openOrFail(fs, "d/m.xmd");
+  ASSERT_TRUE(r);
+  EXPECT_EQ((std::vector<std::string>{"d/m.xmd.xmdopt-Aa0Bb1.result"}), r->removedLeftovers());
+  EXPECT_FALSE(t.exists("d/m.xmd.xmdopt-Aa0Bb1.result"));
+  // Another run meets the file busy: the result the first is writing stays.
+  writeResult(*r, "being written");
+  const std::vector<std::string> live = resultsIn(t / "d");
+  FilesFileSystem other(t.path());
+  Replacement::Refusal refusal = Replacement::kNone;
+  EXPECT_FALSE(other.openReplacement("d/m.xmd", refusal));
+  EXPECT_EQ(Replacement::kBusy, refusal);
+  EXPECT_EQ(live, resultsIn(t / "d"));
+  for (const char* kept :
+       {"d/m.xmd.result", "d/m.xmd.xmdopt-Cc2Dd3.result", "d/m.xmd.xmdopt-Ee4Ff5.result",
+        "d/n.xmd.xmdopt-Gg6Hh7.result", "d/m.xmd.xmdopt-short.result"})
+    EXPECT_TRUE(t.exists(kept)) << kept;
+}
+
 TEST(FilesFileSystem, OneReplacementOfAFileAtATime) {
   xmdtest::TempDir t;
   t.write("m.xmd", "old");

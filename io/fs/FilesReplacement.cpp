@@ -48,6 +48,12 @@ bool sameFile(const platform::FILE_STATUS& a, const platform::FILE_STATUS& b) {
   return a.device == b.device && a.inode == b.inode;
 }
 
+// The directory part of a path relative to the root ("" for none).
+std::string parentOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 }  // namespace
 
 FilesReplacement::FilesReplacement(Place place, std::shared_ptr<OpenFile> source,
@@ -102,8 +108,27 @@ std::unique_ptr<FilesReplacement> FilesReplacement::open(Place place, const File
     refusal = kBusy;
     return nullptr;
   }
-  return std::unique_ptr<FilesReplacement>(
+  std::unique_ptr<FilesReplacement> replacement(
       new FilesReplacement(std::move(place), std::move(source), status, std::move(tag)));
+  replacement->removeLeftovers();
+  return replacement;
+}
+
+void FilesReplacement::removeLeftovers() {
+  if (m_place.leftovers == nullptr) return;
+  std::vector<std::string>& names = *m_place.leftovers;
+  for (auto it = names.begin(); it != names.end();) {
+    platform::FILE_STATUS status;
+    if (!ResultName::isResultOf(*it, m_place.name) || !statusAt(*m_place.directory, *it, &status)) {
+      ++it;
+      continue;
+    }
+    if (status.kind == platform::FILE_KIND_REGULAR && status.links == 1 &&
+        (status.owner == m_place.user || status.owner == m_source.owner) &&
+        platform::DeleteFileAtW(m_place.directory->handle(), lang::ansiToWide(*it).c_str()))
+      m_removed.push_back(Path::ofEntry(parentOf(m_place.relativePath), *it));
+    it = names.erase(it);  // looked at once
+  }
 }
 
 FileId FilesReplacement::idOf(const platform::FILE_STATUS& status) {

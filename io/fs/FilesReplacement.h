@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "io/fs/OpenFile.h"
 #include "io/fs/Replacement.h"
@@ -29,6 +30,10 @@ class FilesReplacement : public Replacement {
     std::string name;                     // the source's entry in directory
     std::string shown;                    // the path messages quote for the source
     std::string relativePath;             // the source's path relative to the root
+    // Names in directory that may be results left by killed runs (the
+    // directory's entries of the form of io::fs::ResultName, of any source).
+    std::vector<std::string>* leftovers = nullptr;
+    platform::DWORD user = 0;  // the user of this process
   };
 
   // Opens the source of place (regular files only) and locks it. Returns the
@@ -48,6 +53,7 @@ class FilesReplacement : public Replacement {
   std::int64_t sourceSize() const override { return static_cast<std::int64_t>(m_source.size); }
   bool resultEqualsSource() override;
   unsigned sourceLinks() const override { return m_source.links; }
+  std::vector<std::string> removedLeftovers() const override { return m_removed; }
   FileId sourceId() const override { return idOf(m_source); }
   FileId resultId() const override { return idOf(m_result); }
   std::string replacedPath() const override { return m_place.relativePath; }
@@ -61,6 +67,9 @@ class FilesReplacement : public Replacement {
   // taken of (the same file, not written or changed since).
   bool unchanged(const std::string& name, const platform::FILE_STATUS& status,
                  bool contentsToo) const;
+  // Removes the results of the source left by killed runs (see
+  // Replacement::removedLeftovers), with the source locked.
+  void removeLeftovers();
   // Removes the result when it is still ours and not committed.
   void removeResult();
   // The platform's words for its last failure.
@@ -76,6 +85,7 @@ class FilesReplacement : public Replacement {
   platform::FILE_STATUS m_result{};  // as created
   lang::Ptr<OutputStream> m_output;
   bool m_committed = false;
+  std::vector<std::string> m_removed;
 };
 
 }  // namespace fs

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <boost/noncopyable.hpp>
 
@@ -76,6 +77,13 @@ class Replacement : private boost::noncopyable {
 
   // How many names (hard links) the source had when it was opened.
   virtual unsigned sourceLinks() const = 0;
+  // The results of the source that runs killed earlier left beside it,
+  // which opening removed (their paths relative to the root): files named
+  // as io::fs::ResultName names the source's results, regular, with one
+  // name, owned by the user of this process or by the source's owner. They
+  // are removed only while the source is locked, so never one that a run
+  // still at work is writing.
+  virtual std::vector<std::string> removedLeftovers() const = 0;
   // The identity of the source as opened, and of the result once created.
   virtual FileId sourceId() const = 0;
   virtual FileId resultId() const = 0;
