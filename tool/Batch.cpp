@@ -136,8 +136,7 @@ bool Batch::processOne(const PlannedFile& file, tool::FileRecord& record) {
     if (!file.failure.empty()) throw std::runtime_error(file.failure);
     const ModelProcessor::Outcome outcome = processor.processFile(file.relativePath, record);
     record.outcome = fileOutcome(outcome);
-    if (outcome == ModelProcessor::kReplaced &&
-        !pendingFor(file).add(processor.replacedPath()))
+    if (outcome == ModelProcessor::kReplaced && !pendingFor(file).add(processor.replacedPath()))
       m_replaceFailed = true;
     if (outcome == ModelProcessor::kNotProcessed || outcome == ModelProcessor::kReplaceFailed)
       m_replaceFailed = true;

@@ -87,6 +87,6 @@ class Batch {
   std::map<io::fs::BaseFileSystem*, std::unique_ptr<PendingDirectories>> m_pending;
   tool::Tally m_tally;
   tool::FileRecord* m_current = nullptr;  // the record the console lines go to
-  bool m_replaceFailed = false;  // a file could not be processed or replaced: exit 1
-  int m_stoppedBy = 0;            // the stop signal that ended the run
+  bool m_replaceFailed = false;           // a file could not be processed or replaced: exit 1
+  int m_stoppedBy = 0;                    // the stop signal that ended the run
 };

@@ -122,8 +122,7 @@ bool ModelProcessor::writeResult(io::fs::Replacement& replacement, const std::st
 }
 
 ModelProcessor::Outcome ModelProcessor::commit(io::fs::Replacement& replacement,
-                                               const std::string& shown,
-                                               tool::FileRecord& record) {
+                                               const std::string& shown, tool::FileRecord& record) {
   std::string reason;
   switch (replacement.commit(reason)) {
     case io::fs::Replacement::kReplaced:

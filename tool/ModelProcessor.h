@@ -27,6 +27,12 @@
 #include "io/fs/BaseFileSystem.h"
 #include "tool/FileRecord.h"
 
+struct ModelProcessorSettings {
+  bool check = false;  // process in memory, write nothing
+  // Returns the number of a caught stop signal, or 0; empty: never stops.
+  std::function<int()> stopSignal;
+};
+
 class ModelProcessor {
  public:
   // Rewrites the chunk file of in into out, writing its console lines to
@@ -48,11 +54,7 @@ class ModelProcessor {
     kChecked,        // check mode: processed in memory, nothing written
   };
 
-  struct Settings {
-    bool check = false;  // process in memory, write nothing
-    // Returns the number of a caught stop signal, or 0; empty: never stops.
-    std::function<int()> stopSignal;
-  };
+  using Settings = ModelProcessorSettings;
 
   // root: the file system's root in narrow form, for the console lines.
   // Lines for the user go to out ("INFO : processing"), problems to err.

@@ -17,18 +17,25 @@
 namespace {
 
 // Copies the input through, byte for byte; reports "accepted".
-bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
   char buffer[7];
   for (int n; (n = in.read(buffer, sizeof buffer)) > 0;) out.write(buffer, n);
   return true;
 }
 
-bool upper(io::ChunkInputStream& in, io::ChunkOutputStream& out) {
+bool upper(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
   char c;
   while (in.read(&c, 1) == 1) {
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     out.write(&c, 1);
   }
+  return true;
+}
+
+// Copies the input through and appends a mark, so the result always differs.
+bool copyAndMark(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+  copyAll(in, out, console);
+  out.write("!", 1);
   return true;
 }
 
@@ -41,9 +48,12 @@ struct Fixture : ::testing::Test {
   std::ostringstream err;
   std::string replaced;  // replacedPath() after the last run
 
-  ModelProcessor::Outcome run(const std::string& path, ModelProcessor::StreamProcessor p = copyAll,
+  ModelProcessor::Outcome run(const std::string& path,
+                              ModelProcessor::StreamProcessor p = copyAndMark,
                               std::function<int()> stop = std::function<int()>()) {
-    ModelProcessor processor(fake, "R:/root", p, out, err, stop);
+    ModelProcessor::Settings settings;
+    settings.stopSignal = stop;
+    ModelProcessor processor(fake, "R:/root", p, out, err, settings);
     const ModelProcessor::Outcome outcome = processor.processFile(path);
     replaced = processor.replacedPath();
     return outcome;
@@ -99,8 +109,8 @@ TEST_F(Fixture, ResultsLeftByKilledRunsGoWhenTheirSourceIsHeld) {
 TEST_F(Fixture, KeepsAFileWithARejectedModel) {
   fake->addFile("a.xmd", "original");
   fake->addFile("a.xmd.result", "the user's own file");
-  auto reject = [](io::ChunkInputStream& in, io::ChunkOutputStream& out) {
-    copyAll(in, out);
+  auto reject = [](io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+    copyAll(in, out, console);
     return false;
   };
   EXPECT_EQ(ModelProcessor::kKept, run("a.xmd", reject));
@@ -113,8 +123,9 @@ TEST_F(Fixture, KeepsAFileWithARejectedModel) {
 
 TEST_F(Fixture, AFailureMidwayLeavesTheSourceAndRemovesTheResult) {
   fake->addFile("a.xmd", "original");
-  auto fail = [](io::ChunkInputStream& in, io::ChunkOutputStream& out) -> bool {
-    copyAll(in, out);
+  auto fail = [](io::ChunkInputStream& in, io::ChunkOutputStream& out,
+                 std::ostream& console) -> bool {
+    copyAll(in, out, console);
     throw io::IOException(
         lang::Format("Chunk read overflow at {0,#} while reading {1}", 8, "a.xmd"));
   };
@@ -197,8 +208,9 @@ TEST_F(Fixture, ALinkInsideTheRootHasItsTargetReplacedAndStaysALink) {
 
 TEST_F(Fixture, ASaveWhileProcessingWins) {
   fake->addFile("a.xmd", "old");
-  auto saveMeanwhile = [this](io::ChunkInputStream& in, io::ChunkOutputStream& out) {
-    copyAll(in, out);
+  auto saveMeanwhile = [this](io::ChunkInputStream& in, io::ChunkOutputStream& out,
+                              std::ostream& console) {
+    copyAndMark(in, out, console);
     fake->addFile("a.xmd", "the artist's save");
     return true;
   };
@@ -258,8 +270,9 @@ TEST_F(Fixture, AStopWhileReadingAbandonsTheFileInHand) {
   fake->addFile("b.xmd", "b");
   bool done = false;
   auto stopAtTheEnd = [&done] { return done ? 2 : 0; };
-  auto lastRead = [&done](io::ChunkInputStream& in, io::ChunkOutputStream& out) {
-    copyAll(in, out);
+  auto lastRead = [&done](io::ChunkInputStream& in, io::ChunkOutputStream& out,
+                          std::ostream& console) {
+    copyAll(in, out, console);
     done = true;
     return true;
   };
@@ -278,9 +291,32 @@ TEST_F(Fixture, NamesCannotForgeLines) {
 
 TEST_F(Fixture, AnEmptyRootShowsThePathAsGiven) {
   fake->addFile("ship.xmd", "x");
-  ModelProcessor processor(fake, "", copyAll, out, err);
+  ModelProcessor processor(fake, "", copyAndMark, out, err);
   EXPECT_EQ(ModelProcessor::kReplaced, processor.processFile("ship.xmd"));
   EXPECT_EQ("INFO : processingship.xmd\n", out.str());
+}
+
+TEST_F(Fixture, AResultEqualToItsSourceLeavesTheSourceAlone) {
+  fake->addFile("a.xmd", "already processed", /*readOnly=*/true);
+  EXPECT_EQ(ModelProcessor::kUnchanged, run("a.xmd", copyAll));
+  EXPECT_EQ("already processed", fake->node("a.xmd").bytes);
+  EXPECT_TRUE(fake->node("a.xmd").readOnly);
+  EXPECT_FALSE(fake->has(resultOf("a.xmd")));
+  for (const std::string& step : steps()) EXPECT_NE(0u, step.find("commit")) << step;
+}
+
+TEST_F(Fixture, CheckModeWritesNothingAndCountsTheResult) {
+  fake->addFile("a.xmd", "bytes");
+  ModelProcessor::Settings settings;
+  settings.check = true;
+  ModelProcessor processor(fake, "R:/root", copyAndMark, out, err, settings);
+  tool::FileRecord record;
+  EXPECT_EQ(ModelProcessor::kChecked, processor.processFile("a.xmd", record));
+  EXPECT_EQ("bytes", fake->node("a.xmd").bytes);
+  EXPECT_EQ((std::vector<std::string>{"openReplacement a.xmd"}), steps());
+  EXPECT_EQ(5, record.bytesBefore);
+  EXPECT_EQ(6, record.bytesAfter);
+  EXPECT_EQ("INFO : processingR:/root/a.xmd\n", out.str());
 }
 
 }  // namespace

@@ -57,13 +57,13 @@ void BaseFileTraversal::traverseDirectory(const std::string& directory,
     if (entry.isDirectory) {
       if (!enterDirectory(directory, relativeDirectory, entry)) continue;
       const io::fs::Path sub = io::fs::Path::ofEntry(directory, entry.name);
-      if (!fs->isInsideRoot(sub)) {
-        onDirectoryOutsideRoot(directory, relativeDirectory, entry);
-        continue;
-      }
       io::fs::FileId id;
       bool known = false;
       try {
+        if (!fs->isInsideRoot(sub)) {
+          onDirectoryOutsideRoot(directory, relativeDirectory, entry);
+          continue;
+        }
         known = fs->getFileId(sub, id);
       } catch (const std::runtime_error& e) {
         onDirectoryFailure(io::fs::Path::ofEntry(relativeDirectory, entry.name), e.what());
