@@ -13,6 +13,8 @@
 #include "tool/Printable.h"
 #include "tool/StopRequested.h"
 
+namespace tool {
+
 namespace {
 
 // The exit status of a run a stop signal ended: this plus the signal's
@@ -203,3 +205,5 @@ int Batch::exitStatus(bool ended) const {
   if (m_settings.check && m_tally.anyRejected) return tool::kExitRejected;
   return tool::kExitDone;
 }
+
+}  // namespace tool

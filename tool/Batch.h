@@ -30,6 +30,8 @@
 #include "tool/RunReport.h"
 #include "tool/StopRequested.h"
 
+namespace tool {
+
 // One file of the plan: a path relative to the root of its file system.
 struct PlannedFile {
   boost::shared_ptr<io::fs::BaseFileSystem> fileSystem;
@@ -90,3 +92,5 @@ class Batch {
   bool m_replaceFailed = false;           // a file could not be processed or replaced: exit 1
   int m_stoppedBy = 0;                    // the stop signal that ended the run
 };
+
+}  // namespace tool

@@ -8,6 +8,8 @@
 
 #include "io/OutputStream.h"
 
+namespace tool {
+
 class DiscardingOutputStream : public io::OutputStream {
  public:
   // name: what toString returns (quoted by io error messages).
@@ -26,3 +28,5 @@ class DiscardingOutputStream : public io::OutputStream {
   std::string m_name;
   std::int64_t m_count = 0;
 };
+
+}  // namespace tool

@@ -14,6 +14,8 @@
 #include "tool/Printable.h"
 #include "tool/RunPlan.h"
 
+namespace tool {
+
 #ifndef XMDOPT_VERSION
 #define XMDOPT_VERSION "0.0.0"
 #endif
@@ -100,3 +102,5 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
   out.flush();
   return tool::kExitFailed;
 }
+
+}  // namespace tool

@@ -23,8 +23,12 @@
 #include "tool/DriverEnvironment.h"
 #include "tool/ModelProcessor.h"
 
+namespace tool {
+
 // Runs the tool on the command line argv and returns the exit status. Console lines go to out,
 // problems to err. The file system and the current directory come from env. Never throws.
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
               std::ostream& out, std::ostream& err,
               const DriverEnvironment& env = DriverEnvironment::real());
+
+}  // namespace tool

@@ -12,6 +12,8 @@
 #include "platform/Process.h"
 #include "platform/Signals.h"
 
+namespace tool {
+
 namespace {
 
 std::string processCurrentDirectory() {
@@ -43,3 +45,5 @@ DriverEnvironment DriverEnvironment::real() {
   env.stopSignal = ::platform::caughtStopSignal;
   return env;
 }
+
+}  // namespace tool

@@ -17,6 +17,8 @@
 
 #include "io/fs/BaseFileSystem.h"
 
+namespace tool {
+
 struct DriverEnvironment {
   // Returns the file system whose root is root (a normalised path; "" for
   // the current directory, "/" for the top). May throw what the file system
@@ -40,3 +42,5 @@ struct DriverEnvironment {
   // (whoever installs the handlers: the program does).
   static DriverEnvironment real();
 };
+
+}  // namespace tool

@@ -20,6 +20,8 @@
 #include "platform/PlatformName.h"
 #include "testing/FakeFileSystem.h"
 
+namespace tool {
+
 namespace {
 
 // Upper-cases every byte; throws for a file that holds "corrupt", rejects one
@@ -371,3 +373,5 @@ TEST_F(Driver, HelpAndVersion) {
 }
 
 }  // namespace
+
+}  // namespace tool

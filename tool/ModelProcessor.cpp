@@ -11,6 +11,8 @@
 #include "tool/StopRequested.h"
 #include "tool/StoppableInputStream.h"
 
+namespace tool {
+
 namespace {
 
 // Bytes of the source that the processing did not read (those after the
@@ -181,3 +183,5 @@ ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativeP
   }
   return commit(*replacement, shown, record);
 }
+
+}  // namespace tool

@@ -27,6 +27,8 @@
 #include "io/fs/BaseFileSystem.h"
 #include "tool/FileRecord.h"
 
+namespace tool {
+
 struct ModelProcessorSettings {
   bool check = false;  // process in memory, write nothing
   // Returns the number of a caught stop signal, or 0; empty: never stops.
@@ -114,3 +116,5 @@ class ModelProcessor {
   std::function<void(std::int64_t, std::int64_t)> m_progress;
   std::string m_replacedPath;
 };
+
+}  // namespace tool

@@ -14,6 +14,8 @@
 #include "testing/FakeFileSystem.h"
 #include "tool/StopRequested.h"
 
+namespace tool {
+
 namespace {
 
 // Copies the input through, byte for byte; reports "accepted".
@@ -320,3 +322,5 @@ TEST_F(Fixture, CheckModeWritesNothingAndCountsTheResult) {
 }
 
 }  // namespace
+
+}  // namespace tool

@@ -3,6 +3,8 @@
 #include "io/fs/Path.h"
 #include "tool/Printable.h"
 
+namespace tool {
+
 PendingDirectories::PendingDirectories(io::fs::BaseFileSystem& fs, const std::string& root,
                                        std::ostream& err)
     : m_fs(fs), m_root(root), m_err(err) {}
@@ -27,3 +29,5 @@ bool PendingDirectories::flush() {
   m_dirs.clear();
   return ok;
 }
+
+}  // namespace tool

@@ -14,6 +14,8 @@
 
 #include "io/fs/BaseFileSystem.h"
 
+namespace tool {
+
 class PendingDirectories {
  public:
   // root: the file system's root in narrow form, for messages.
@@ -38,3 +40,5 @@ class PendingDirectories {
   std::ostream& m_err;
   std::set<std::string> m_dirs;  // relative to the root; "" for the root
 };
+
+}  // namespace tool

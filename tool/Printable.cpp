@@ -1,5 +1,7 @@
 #include "tool/Printable.h"
 
+namespace tool {
+
 std::string printable(const std::string& text) {
   static const char kHex[] = "0123456789abcdef";
   std::string out;
@@ -16,3 +18,5 @@ std::string printable(const std::string& text) {
   }
   return out;
 }
+
+}  // namespace tool

@@ -7,5 +7,9 @@
 
 #include <string>
 
+namespace tool {
+
 // Returns text with its control characters escaped.
 std::string printable(const std::string& text);
+
+}  // namespace tool

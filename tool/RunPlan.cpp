@@ -12,6 +12,8 @@
 #include "tool/SplitPath.h"
 #include "util/CollectFilesByExtensionTraversal.h"
 
+namespace tool {
+
 namespace {
 
 // The root of the file system for the directory dir: its normalised path,
@@ -134,3 +136,5 @@ std::vector<PlannedFile> planRun(const std::vector<std::string>& paths,
   for (const std::string& path : paths) planner.add(path);
   return planner.take();
 }
+
+}  // namespace tool

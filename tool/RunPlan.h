@@ -19,9 +19,13 @@
 #include "tool/Batch.h"
 #include "tool/DriverEnvironment.h"
 
+namespace tool {
+
 // Returns the files of paths in order. Notes (directories not entered, a
 // dotless file that is not processed) go to err. Throws tool::UsageError
 // naming a path that does not exist, and what the file system throws for a
 // root it cannot take (a path that cannot be converted).
 std::vector<PlannedFile> planRun(const std::vector<std::string>& paths,
                                  const DriverEnvironment& env, std::ostream& err);
+
+}  // namespace tool

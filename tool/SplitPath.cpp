@@ -1,5 +1,7 @@
 #include "tool/SplitPath.h"
 
+namespace tool {
+
 void splitPath(const std::string& path, std::string& dir, std::string& name, std::string& ext) {
   const std::size_t slash = path.rfind('/');
   const std::size_t backslash = path.rfind('\\');
@@ -23,3 +25,5 @@ void splitPath(const std::string& path, std::string& dir, std::string& name, std
     name.clear();
   }
 }
+
+}  // namespace tool

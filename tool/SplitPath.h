@@ -17,6 +17,10 @@
 
 #include <string>
 
+namespace tool {
+
 // dir, name and ext are outputs; the caller passes them empty (dir is left as
 // it was when the path has no separator and a dot in it).
 void splitPath(const std::string& path, std::string& dir, std::string& name, std::string& ext);
+
+}  // namespace tool

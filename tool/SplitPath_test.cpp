@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace tool {
+
 namespace {
 
 TEST(SplitPath, Table) {
@@ -40,3 +42,5 @@ TEST(SplitPath, Table) {
 }
 
 }  // namespace
+
+}  // namespace tool

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace tool {
+
 namespace {
 
 std::string nameOf(int signal) {
@@ -19,3 +21,5 @@ StopRequested::StopRequested(int signal, std::string file)
   m_text = "stopped by " + nameOf(signal);
   if (!m_file.empty()) m_text += "; " + m_file + " left as it was";
 }
+
+}  // namespace tool

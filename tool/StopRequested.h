@@ -9,6 +9,8 @@
 #include <exception>
 #include <string>
 
+namespace tool {
+
 class StopRequested : public std::exception {
  public:
   // signal: the signal's number; file: the path of the file abandoned, or
@@ -25,3 +27,5 @@ class StopRequested : public std::exception {
   std::string m_file;
   std::string m_text;
 };
+
+}  // namespace tool

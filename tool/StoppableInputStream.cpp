@@ -4,6 +4,8 @@
 
 #include "tool/StopRequested.h"
 
+namespace tool {
+
 StoppableInputStream::StoppableInputStream(io::InputStream* in, std::function<int()> stopSignal)
     : io::FilterInputStream(in), m_stopSignal(std::move(stopSignal)) {}
 
@@ -21,3 +23,5 @@ int StoppableInputStream::skip(int count) {
   check();
   return m_in->skip(count);
 }
+
+}  // namespace tool

@@ -10,6 +10,8 @@
 
 #include "io/FilterInputStream.h"
 
+namespace tool {
+
 class StoppableInputStream : public io::FilterInputStream {
  public:
   // stopSignal returns the number of a caught stop signal, or 0; an empty
@@ -27,3 +29,5 @@ class StoppableInputStream : public io::FilterInputStream {
 
   std::function<int()> m_stopSignal;
 };
+
+}  // namespace tool

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   static tool::ModelStore store;
   tool::ModelStreamProcessor processor(store, out);
   // Each file's lines go to the console stream the batch hands over for it.
-  return runDriver(
+  return tool::runDriver(
       argc, argv,
       [&processor](io::ChunkInputStream& in, io::ChunkOutputStream& result, std::ostream& console) {
         processor.setConsole(console);
