@@ -289,4 +289,22 @@ BOOL SetFilePermissions(HANDLE h, DWORD permissions) {
   return TRUE;
 }
 
+BOOL WriteOutFileData(HANDLE h) {
+  File* f = fileOf(h);
+  if (f == nullptr) return FALSE;
+  // Only a head start for the volume's flush: a file system that cannot
+  // start a write-out alone (EINVAL, ENOSYS) leaves it all to that flush.
+  if (sync_file_range(f->fd, 0, 0, SYNC_FILE_RANGE_WRITE) != 0 && errno != EINVAL &&
+      errno != ENOSYS && errno != ESPIPE)
+    return failErrno();
+  return TRUE;
+}
+
+BOOL FlushVolumeOfFile(HANDLE h) {
+  File* f = fileOf(h);
+  if (f == nullptr) return FALSE;
+  if (syncfs(f->fd) != 0) return failErrno();
+  return TRUE;
+}
+
 }  // namespace platform

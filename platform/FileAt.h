@@ -118,4 +118,13 @@ BOOL SetFileOwner(HANDLE file, DWORD owner, DWORD group);
 // Sets the 07777 permission bits of an open file. TRUE on success.
 BOOL SetFilePermissions(HANDLE file, DWORD permissions);
 
+// Batched durability: WriteOutFileData starts writing a file's data to the
+// disk without waiting for the disk's own cache, and FlushVolumeOfFile then
+// makes durable, in one flush, the data and the name changes of every file
+// of the volume that holds file. Where the system has no such pair (Windows),
+// WriteOutFileData flushes the file itself and FlushVolumeOfFile has nothing
+// left to do. Each returns TRUE on success.
+BOOL WriteOutFileData(HANDLE file);
+BOOL FlushVolumeOfFile(HANDLE file);
+
 }  // namespace platform

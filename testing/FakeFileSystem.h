@@ -339,13 +339,29 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
       m_output = lang::Ptr<io::OutputStream>(new Output(m_state, m_result, m_result));
       return m_output;
     }
-    Outcome commit(std::string& reason) override {
+    Outcome seal(std::string& reason) override {
       if (m_result.empty() || m_committed) return kFailed;
+      if (m_sealed) return kReplaced;
       if (!noteIn(*m_state, "setOwner", m_source)) {
         reason = "Operation not permitted.";
         abandon();
         return kOwnerNotKept;
       }
+      m_sealed = true;
+      return kReplaced;
+    }
+    bool flushVolume(std::string& reason) override {
+      if (!m_sealed) return false;
+      if (!noteIn(*m_state, "flushVolume", "")) {
+        reason = "The system cannot write to the specified device.";
+        return false;
+      }
+      return true;
+    }
+    void markDurable() override {}
+    Outcome commit(std::string& reason) override {
+      const Outcome sealed = seal(reason);
+      if (sealed != kReplaced) return sealed;
       const auto now = m_state->nodes.find(m_source);
       if (now == m_state->nodes.end() || now->second.version != m_opened.version) {
         abandon();
@@ -400,6 +416,7 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     std::string m_result;    // from the top; empty until created
     lang::Ptr<io::InputStream> m_input;
     lang::Ptr<io::OutputStream> m_output;
+    bool m_sealed = false;
     bool m_committed = false;
     std::vector<std::string> m_removed;  // from the view's root
   };

@@ -123,65 +123,90 @@ bool ModelProcessor::writeResult(io::fs::Replacement& replacement, const std::st
   return accepted;
 }
 
-ModelProcessor::Outcome ModelProcessor::commit(io::fs::Replacement& replacement,
-                                               const std::string& shown, tool::FileRecord& record) {
-  std::string reason;
-  switch (replacement.commit(reason)) {
-    case io::fs::Replacement::kReplaced:
-      m_replacedPath = replacement.replacedPath();
-      if (replacement.sourceLinks() > 1)
-        m_err << "xmdopt: " << shown << " had " << replacement.sourceLinks()
-              << " hard links: only this name holds the result, the others keep the old contents"
-              << std::endl;
-      return kReplaced;
+ModelProcessor::Outcome ModelProcessor::sealFailed(io::fs::Replacement::Outcome outcome,
+                                                   const std::string& reason,
+                                                   tool::FileRecord& record) {
+  switch (outcome) {
     case io::fs::Replacement::kSourceChanged:
-      note(record, shown + " kept as it is now: it changed or went away while it was processed");
+      note(record, m_shown + " kept as it is now: it changed or went away while it was processed");
       return kNotProcessed;
     case io::fs::Replacement::kOwnerNotKept:
       note(record,
-           shown + " kept unchanged: its result cannot be given its owner and group: " + reason);
+           m_shown + " kept unchanged: its result cannot be given its owner and group: " + reason);
       return kNotProcessed;
+    case io::fs::Replacement::kReplaced:
     case io::fs::Replacement::kFailed:
       break;
   }
-  note(record, "cannot replace " + shown + " with its result: " + reason);
+  note(record, "cannot replace " + m_shown + " with its result: " + reason);
   return kReplaceFailed;
 }
 
-ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativePath,
-                                                    tool::FileRecord& record) {
-  const std::string shown = printable(io::fs::Path::ofEntry(m_root, relativePath));
+ModelProcessor::Outcome ModelProcessor::commit(tool::FileRecord& record) {
+  std::string reason;
+  const io::fs::Replacement::Outcome outcome = m_replacement->commit(reason);
+  if (outcome != io::fs::Replacement::kReplaced) {
+    m_replacement.reset();
+    return sealFailed(outcome, reason, record);
+  }
+  m_replacedPath = m_replacement->replacedPath();
+  const unsigned links = m_replacement->sourceLinks();
+  m_replacement.reset();
+  if (links > 1)
+    m_err << "xmdopt: " << m_shown << " had " << links
+          << " hard links: only this name holds the result, the others keep the old contents"
+          << std::endl;
+  return kReplaced;
+}
+
+ModelProcessor::Outcome ModelProcessor::prepare(const std::string& relativePath,
+                                                tool::FileRecord& record) {
+  m_shown = printable(io::fs::Path::ofEntry(m_root, relativePath));
+  const std::string& shown = m_shown;
   io::fs::Replacement::Refusal refusal = io::fs::Replacement::kNone;
-  const std::unique_ptr<io::fs::Replacement> replacement =
-      fileSystem->openReplacement(relativePath, refusal);
-  if (!replacement) return refused(refusal, shown, record);
-  for (const std::string& leftover : replacement->removedLeftovers())
+  m_replacement = fileSystem->openReplacement(relativePath, refusal);
+  if (!m_replacement) return refused(refusal, shown, record);
+  io::fs::Replacement& replacement = *m_replacement;
+  for (const std::string& leftover : replacement.removedLeftovers())
     m_err << "xmdopt: removed " << printable(io::fs::Path::ofEntry(m_root, leftover))
           << ", a result left by an interrupted run" << std::endl;
-  record.bytesBefore = replacement->sourceSize();
+  record.bytesBefore = replacement.sourceSize();
   bool accepted = false;
   try {
-    accepted = writeResult(*replacement, shown, record);
+    accepted = writeResult(replacement, shown, record);
     checkStop(shown);
   } catch (const StopRequested& stop) {
-    replacement->abandon();
+    m_replacement.reset();
     throw StopRequested(stop.signal(), shown);
   } catch (...) {
-    replacement->abandon();
+    m_replacement.reset();
     throw;
   }
   if (!accepted) {
     record.bytesAfter = -1;
-    replacement->abandon();
+    m_replacement.reset();
     m_err << "xmdopt: " << shown << " kept unchanged: a model in it failed a check" << std::endl;
     return kKept;
   }
-  if (m_settings.check) return kChecked;
-  if (record.bytesAfter == record.bytesBefore && replacement->resultEqualsSource()) {
-    replacement->abandon();
+  if (m_settings.check) {
+    m_replacement.reset();
+    return kChecked;
+  }
+  if (record.bytesAfter == record.bytesBefore && replacement.resultEqualsSource()) {
+    m_replacement.reset();
     return kUnchanged;
   }
-  return commit(*replacement, shown, record);
+  std::string reason;
+  const io::fs::Replacement::Outcome sealed = replacement.seal(reason);
+  if (sealed == io::fs::Replacement::kReplaced) return kReady;
+  m_replacement.reset();
+  return sealFailed(sealed, reason, record);
+}
+
+ModelProcessor::Outcome ModelProcessor::processFile(const std::string& relativePath,
+                                                    tool::FileRecord& record) {
+  const Outcome prepared = prepare(relativePath, record);
+  return prepared == kReady ? commit(record) : prepared;
 }
 
 }  // namespace tool

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -54,6 +55,7 @@ class ModelProcessor {
     kReplaceFailed,  // the result could not take the source's place (reported on err)
     kUnchanged,      // the result equals the source, which was left alone
     kChecked,        // check mode: processed in memory, nothing written
+    kReady,          // prepare only: the result is sealed; commit() puts it in place
   };
 
   using Settings = ModelProcessorSettings;
@@ -75,6 +77,23 @@ class ModelProcessor {
   // position at which the input failed (if it did) and the note of a file
   // skipped or not processed. Returns what became of the file.
   Outcome processFile(const std::string& relativePath, tool::FileRecord& record);
+  // The two halves of processFile, for a batch that processes files ahead
+  // and puts their results in place in order: prepare does everything but
+  // the replacement and returns kReady when a result waits for commit (its
+  // owner and permissions given, its write-out started); commit then puts it
+  // in place and returns the outcome. prepare throws as processFile; commit
+  // throws nothing but what a stream of the console throws.
+  Outcome prepare(const std::string& relativePath, tool::FileRecord& record);
+  Outcome commit(tool::FileRecord& record);
+  // After kReady: makes durable, in one flush, every result sealed before on
+  // the same volume (see io::fs::Replacement::flushVolume); false with the
+  // reason when it cannot.
+  bool flushVolume(std::string& reason) { return m_replacement->flushVolume(reason); }
+  // After kReady: the flushVolume of another file made this result durable.
+  void markDurable() { m_replacement->markDurable(); }
+  // After kReady: the identity of the volume that holds the result.
+  std::uint32_t resultVolume() const { return m_replacement->resultId().volume; }
+
   // The same, without a record.
   Outcome processFile(const std::string& relativePath) {
     tool::FileRecord record;
@@ -99,9 +118,10 @@ class ModelProcessor {
   // when every model passed.
   bool writeResult(io::fs::Replacement& replacement, const std::string& shown,
                    tool::FileRecord& record);
-  // Puts the result in place; the outcome, its notes printed.
-  Outcome commit(io::fs::Replacement& replacement, const std::string& shown,
-                 tool::FileRecord& record);
+  // The outcome of a sealed result that cannot be put in place (its note
+  // printed).
+  Outcome sealFailed(io::fs::Replacement::Outcome outcome, const std::string& reason,
+                     tool::FileRecord& record);
   // Prints "xmdopt: " and message on err and keeps message for the record.
   void note(tool::FileRecord& record, const std::string& message);
   // Throws StopRequested for the file shown when the run is to stop.
@@ -114,6 +134,8 @@ class ModelProcessor {
   std::ostream& m_err;
   Settings m_settings;
   std::function<void(std::int64_t, std::int64_t)> m_progress;
+  std::string m_shown;                                 // the file's path as the console shows it
+  std::unique_ptr<io::fs::Replacement> m_replacement;  // from prepare, until done with
   std::string m_replacedPath;
 };
 

@@ -186,6 +186,7 @@ std::string finalPathOf(const OpenFile& file) {
 }  // namespace
 
 const std::string& FilesFileSystem::finalRoot() {
+  std::lock_guard<std::mutex> lock(m_finalRootMutex);
   if (!m_finalRootRead) {
     const std::shared_ptr<OpenFile> root = openDirectory(NativePath(m_root));
     if (root) m_finalRoot = finalPathOf(*root);
@@ -211,6 +212,7 @@ std::string FilesFileSystem::nextTag() {
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
   std::string tag(ResultName::kTagLength, ' ');
+  std::lock_guard<std::mutex> lock(m_randomMutex);
   for (char& c : tag) c = kChars[pick(m_random)];
   return tag;
 }
@@ -233,6 +235,9 @@ std::vector<std::string>* FilesFileSystem::leftoversIn(const std::string& final)
 
 std::unique_ptr<Replacement> FilesFileSystem::openReplacement(const std::string& path,
                                                               Replacement::Refusal& refusal) {
+  // One opening at a time: the leftovers of each directory are listed and
+  // removed once, under the source's lock.
+  std::lock_guard<std::mutex> lock(m_openMutex);
   refusal = Replacement::kNone;
   const std::string shown = lang::wideToAnsi(resolve(path).wide());
   const std::size_t slash = path.rfind('/');

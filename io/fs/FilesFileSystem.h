@@ -12,10 +12,15 @@
 // Inside the root: the root's own path without links is read once, when
 // first needed; a directory lies inside the root when its path without
 // links is the root's or lies under it.
+//
+// Threads: openReplacement, and the replacements it makes (each used by one
+// thread at a time), may be used from several threads at once; the other
+// operations from one thread.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -85,9 +90,12 @@ class FilesFileSystem : public BaseFileSystem {
   bool followLink(FilesReplacement::Place& place, FileId& target, Replacement::Refusal& refusal);
 
   std::u16string m_root;
-  std::string m_finalRoot;  // read once
+  std::mutex m_finalRootMutex;  // guards the two below
+  std::string m_finalRoot;      // read once
   bool m_finalRootRead = false;
-  std::mt19937 m_random;  // seeded from the system's random source at construction
+  std::mutex m_randomMutex;  // guards m_random
+  std::mt19937 m_random;     // seeded from the system's random source at construction
+  std::mutex m_openMutex;    // one openReplacement at a time; guards m_leftovers
   std::map<std::string, std::vector<std::string>> m_leftovers;  // by directory, see leftoversIn
   platform::DWORD m_user;                                       // the user of this process
 };

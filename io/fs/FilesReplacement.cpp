@@ -201,11 +201,12 @@ bool FilesReplacement::unchanged(const std::string& name, const platform::FILE_S
                           now.changeNs == status.changeNs);
 }
 
-Replacement::Outcome FilesReplacement::commit(std::string& reason) {
+Replacement::Outcome FilesReplacement::seal(std::string& reason) {
   if (!m_resultFile || m_committed) {
     reason = "There is no result to put in place.";
     return kFailed;
   }
+  if (m_sealed) return kReplaced;
   const platform::HANDLE h = m_resultFile->handle();
   if (m_result.owner != m_source.owner || m_result.group != m_source.group) {
     if (!platform::SetFileOwner(h, m_source.owner, m_source.group)) {
@@ -215,7 +216,32 @@ Replacement::Outcome FilesReplacement::commit(std::string& reason) {
     }
   }
   if (!platform::SetFilePermissions(h, (m_source.permissions & kPlainPermissions) | kOwnerWrite) ||
-      !platform::FlushFileBuffers(h)) {
+      !platform::WriteOutFileData(h)) {
+    reason = lastError();
+    abandon();
+    return kFailed;
+  }
+  m_sealed = true;
+  return kReplaced;
+}
+
+bool FilesReplacement::flushVolume(std::string& reason) {
+  if (!m_sealed || !m_resultFile) {
+    reason = "There is no result to put in place.";
+    return false;
+  }
+  if (!platform::FlushVolumeOfFile(m_resultFile->handle())) {
+    reason = lastError();
+    return false;
+  }
+  m_durable = true;
+  return true;
+}
+
+Replacement::Outcome FilesReplacement::commit(std::string& reason) {
+  const Outcome sealed = seal(reason);
+  if (sealed != kReplaced) return sealed;
+  if (!m_durable && !platform::FlushFileBuffers(m_resultFile->handle())) {
     reason = lastError();
     abandon();
     return kFailed;

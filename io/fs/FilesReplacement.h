@@ -48,6 +48,9 @@ class FilesReplacement : public Replacement {
 
   lang::Ptr<InputStream> input() override;
   lang::Ptr<OutputStream> createResult() override;
+  Outcome seal(std::string& reason) override;
+  bool flushVolume(std::string& reason) override;
+  void markDurable() override { m_durable = m_sealed; }
   Outcome commit(std::string& reason) override;
   void abandon() override;
   std::int64_t sourceSize() const override { return static_cast<std::int64_t>(m_source.size); }
@@ -84,6 +87,8 @@ class FilesReplacement : public Replacement {
   std::string m_resultName;
   platform::FILE_STATUS m_result{};  // as created
   lang::Ptr<OutputStream> m_output;
+  bool m_sealed = false;   // owner and permissions given, write-out started
+  bool m_durable = false;  // on the disk (a volume flush after the seal)
   bool m_committed = false;
   std::vector<std::string> m_removed;
 };

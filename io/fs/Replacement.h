@@ -5,16 +5,19 @@
 // same file is refused while this one lasts).
 //
 // The steps, in order: read input(); createResult() makes a new file beside
-// the source, one that nobody else has opened, and returns its stream; then
-// commit() puts the written result in the source's place in one step, or
-// abandon() (also the destructor) removes the result. Nothing but the final
+// the source, one that nobody else has opened, and returns its stream;
+// seal() gives it the source's owner and permissions; then commit() puts the
+// written result in the source's place in one step, or abandon() (also the
+// destructor) removes the result. Between seal and commit, flushVolume()
+// lets one flush make the results of a whole batch durable. Nothing but the final
 // rename reaches a file by its name: the source and the result are used
 // through what was opened, so no link planted on the way is ever written
 // through, and a file that this replacement did not create is never
 // removed.
 //
 // The caller owns the replacement; it holds the source, the result and the
-// lock until it is destroyed. One thread.
+// lock until it is destroyed. One thread at a time: a replacement may be
+// made on one thread and handed to another.
 #pragma once
 
 #include <cstdint>
@@ -59,10 +62,22 @@ class Replacement : private boost::noncopyable {
   // "Failed to open file for writing: {0}" with the result's path.
   virtual lang::Ptr<OutputStream> createResult() = 0;
   // Gives the result the source's owner and group and its permission bits
-  // (without setuid, setgid and sticky; writable by the owner), forces it to
-  // the disk, checks that the source is still the file that was opened, and
-  // gives the result the source's name. reason gets the platform's words for
-  // kFailed and kOwnerNotKept. The result's stream must be closed first.
+  // (without setuid, setgid and sticky; writable by the owner) and starts
+  // writing it out to the disk. kReplaced when done (the result is ready),
+  // else kOwnerNotKept or kFailed with the reason (the result then dropped).
+  // The result's stream must be closed first. Called by commit when not
+  // called before.
+  virtual Outcome seal(std::string& reason) = 0;
+  // After seal: makes durable, in one flush, every sealed result on the
+  // volume of this one (see markDurable). false with the reason otherwise.
+  virtual bool flushVolume(std::string& reason) = 0;
+  // After seal: the result was made durable by the flushVolume of another
+  // replacement on the same volume, sealed before it.
+  virtual void markDurable() = 0;
+  // Seals the result when not sealed yet, forces it to the disk unless it is
+  // durable already, checks that the source is still the file that was
+  // opened, and gives the result the source's name. reason gets the
+  // platform's words for kFailed and kOwnerNotKept.
   virtual Outcome commit(std::string& reason) = 0;
   // Removes the result (when created and not committed) and lets the source
   // and its lock go. Safe to call again.
