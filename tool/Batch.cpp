@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -12,6 +14,7 @@
 #include "tool/ConsoleLines.h"
 #include "tool/Printable.h"
 #include "tool/StopRequested.h"
+#include "tool/Workers.h"
 
 namespace tool {
 
@@ -72,6 +75,7 @@ tool::FileOutcome fileOutcome(ModelProcessor::Outcome outcome) {
       return tool::FileOutcome::kSkipped;
     case ModelProcessor::kNotProcessed:
     case ModelProcessor::kReplaceFailed:
+    case ModelProcessor::kReady:  // never left so: finish commits it
       break;
   }
   return tool::FileOutcome::kFailed;
@@ -79,38 +83,82 @@ tool::FileOutcome fileOutcome(ModelProcessor::Outcome outcome) {
 
 }  // namespace
 
-Batch::Batch(ModelProcessor::StreamProcessor process, const BatchSettings& settings,
-             std::ostream& out, std::ostream& err, tool::Progress& progress,
-             tool::RunReport* report)
-    : m_process(std::move(process)),
+// A file in hand: made when it is handed to a worker, dropped once its
+// lines and record were passed on (its destructor abandons a result not put
+// in place).
+struct Batch::Job {
+  explicit Job(const PlannedFile& planned) : file(planned) {
+    record.path = io::fs::Path::ofEntry(file.root, file.relativePath);
+  }
+  const PlannedFile& file;
+  tool::FileRecord record;
+  std::ostringstream lines;  // the console lines of the processing
+  std::ostringstream notes;  // its lines for err
+  std::unique_ptr<ModelProcessor> processor;
+  ModelProcessor::Outcome outcome = ModelProcessor::kReplaceFailed;
+  std::exception_ptr failure;  // what ended its processing, if anything did
+};
+
+Batch::Batch(ProcessorMaker makeProcessor, const BatchSettings& settings, std::ostream& out,
+             std::ostream& err, tool::Progress& progress, tool::RunReport* report)
+    : m_makeProcessor(std::move(makeProcessor)),
       m_settings(settings),
       m_out(out),
       m_err(err),
       m_progress(progress),
-      m_report(report) {}
+      m_report(report) {
+  if (m_settings.jobs < 1) m_settings.jobs = 1;
+  if (m_settings.groupSize < 1) m_settings.groupSize = 1;
+}
+
+Batch::~Batch() = default;
 
 int Batch::run(const std::vector<PlannedFile>& files) {
   const auto start = std::chrono::steady_clock::now();
+  for (int i = static_cast<int>(m_processors.size()); i < m_settings.jobs; ++i)
+    m_processors.push_back(m_makeProcessor());
+  m_files = &files;
+  m_jobs.clear();
+  m_jobs.resize(files.size());
   bool ended = false;
-  for (std::size_t i = 0; i < files.size() && !ended; ++i) {
-    tool::FileRecord record;
-    record.path = io::fs::Path::ofEntry(files[i].root, files[i].relativePath);
-    if (const int signal = stopSignal()) {
-      stop(StopRequested(signal, std::string()));
-      break;
+  {
+    Workers workers(m_settings.jobs,
+                    [this](std::size_t index, int worker) { prepare(index, worker); });
+    // Files handed out ahead of the one to finish: a whole group, and work
+    // for every worker while it is put in place.
+    const std::size_t ahead = m_settings.groupSize + 2 * static_cast<std::size_t>(m_settings.jobs);
+    std::size_t handedOut = 0;
+    for (std::size_t i = 0; i < files.size() && !ended; ++i) {
+      for (; handedOut < files.size() && handedOut < i + ahead; ++handedOut) {
+        m_jobs[handedOut].reset(new Job(files[handedOut]));
+        workers.submit(handedOut);
+      }
+      if (const int signal = stopSignal()) {
+        commitGroup();
+        stop(StopRequested(signal, std::string()));
+        ended = true;
+        break;
+      }
+      workers.wait(i);
+      if (!m_jobs[i]->failure) {
+        m_group.push_back(i);
+        if (m_group.size() >= m_settings.groupSize) commitGroup();
+        continue;
+      }
+      commitGroup();  // every file before it first
+      try {
+        ended = !finishFailed(*m_jobs[i]);
+      } catch (const StopRequested& stopped) {
+        stop(stopped);
+        ended = true;  // the file in hand is not counted: it was left as it was
+      }
+      m_jobs[i].reset();
     }
-    m_progress.startFile(static_cast<std::int64_t>(i), static_cast<std::int64_t>(files.size()),
-                         printable(record.path), 0);
-    try {
-      ended = !processOne(files[i], record);
-    } catch (const StopRequested& stopped) {
-      stop(stopped);
-      ended = true;  // the file in hand is not counted: it was left as it was
-      continue;
-    }
-    m_tally.add(record);
-    if (m_report) m_report->addFile(record);
-  }
+    if (!ended) commitGroup();
+  }  // the workers end first; files handed out and not finished are dropped
+  m_group.clear();
+  m_jobs.clear();
+  m_files = nullptr;
   if (!flushAll()) m_replaceFailed = true;
   m_progress.finish();
   const int status = exitStatus(ended);
@@ -122,38 +170,101 @@ int Batch::run(const std::vector<PlannedFile>& files) {
   return status;
 }
 
-bool Batch::processOne(const PlannedFile& file, tool::FileRecord& record) {
-  tool::ConsoleLines lines([this](const std::string& line) { takeLine(line); });
-  std::ostream console(&lines);
-  m_current = &record;
+void Batch::prepare(std::size_t index, int worker) {
+  Job& job = *m_jobs[index];
   ModelProcessor::Settings settings;
   settings.check = m_settings.check;
   settings.stopSignal = m_settings.stopSignal;
-  ModelProcessor processor(file.fileSystem, file.root, m_process, console, m_err, settings);
-  if (m_progress.enabled())
-    processor.setProgress(
-        [this](std::int64_t position, std::int64_t size) { m_progress.fileBytes(position, size); });
-  bool goOn = true;
+  job.processor.reset(new ModelProcessor(job.file.fileSystem, job.file.root,
+                                         m_processors[static_cast<std::size_t>(worker)], job.lines,
+                                         job.notes, settings));
+  // One worker works on the batch's own thread, so the progress line can
+  // follow it file by file and byte by byte.
+  if (m_settings.jobs == 1) {
+    m_progress.startFile(static_cast<std::int64_t>(index),
+                         static_cast<std::int64_t>(m_files->size()), printable(job.record.path), 0);
+    if (m_progress.enabled())
+      job.processor->setProgress([this](std::int64_t position, std::int64_t size) {
+        m_progress.fileBytes(position, size);
+      });
+  }
   try {
-    if (!file.failure.empty()) throw std::runtime_error(file.failure);
-    const ModelProcessor::Outcome outcome = processor.processFile(file.relativePath, record);
-    record.outcome = fileOutcome(outcome);
-    if (outcome == ModelProcessor::kReplaced && !pendingFor(file).add(processor.replacedPath()))
-      m_replaceFailed = true;
-    if (outcome == ModelProcessor::kNotProcessed || outcome == ModelProcessor::kReplaceFailed)
-      m_replaceFailed = true;
+    if (!job.file.failure.empty()) throw std::runtime_error(job.file.failure);
+    job.outcome = job.processor->prepare(job.file.relativePath, job.record);
+  } catch (...) {
+    job.failure = std::current_exception();
+  }
+}
+
+void Batch::commitGroup() {
+  // One flush per volume makes every result of the group durable; where it
+  // fails, each result is flushed on its own as it is put in place.
+  std::set<std::uint32_t> flushed, failed;
+  for (const std::size_t i : m_group) {
+    Job& job = *m_jobs[i];
+    if (job.outcome != ModelProcessor::kReady) continue;
+    const std::uint32_t volume = job.processor->resultVolume();
+    if (flushed.count(volume)) {
+      job.processor->markDurable();
+    } else if (!failed.count(volume)) {
+      std::string reason;
+      (job.processor->flushVolume(reason) ? flushed : failed).insert(volume);
+    }
+  }
+  for (const std::size_t i : m_group) {
+    finish(*m_jobs[i]);
+    m_jobs[i].reset();
+  }
+  if (!m_group.empty() && !flushAll()) m_replaceFailed = true;
+  m_group.clear();
+}
+
+void Batch::finish(Job& job) {
+  m_current = &job.record;
+  if (m_settings.jobs > 1)
+    m_progress.startFile(m_tally.total(), static_cast<std::int64_t>(m_files->size()),
+                         printable(job.record.path), 0);
+  if (job.outcome == ModelProcessor::kReady) job.outcome = job.processor->commit(job.record);
+  passOn(job);
+  job.record.outcome = fileOutcome(job.outcome);
+  if (job.outcome == ModelProcessor::kReplaced &&
+      !pendingFor(job.file).add(job.processor->replacedPath()))
+    m_replaceFailed = true;
+  if (job.outcome == ModelProcessor::kNotProcessed || job.outcome == ModelProcessor::kReplaceFailed)
+    m_replaceFailed = true;
+  m_current = nullptr;
+  count(job);
+}
+
+bool Batch::finishFailed(Job& job) {
+  m_current = &job.record;
+  passOn(job);
+  m_current = nullptr;
+  try {
+    std::rethrow_exception(job.failure);
   } catch (const StopRequested&) {
-    lines.finish();
-    m_current = nullptr;
     throw;
   } catch (...) {
-    lines.finish();
-    reportFailure(record);
-    goOn = m_settings.keepGoing;
+    reportFailure(job.record);
   }
+  count(job);
+  return m_settings.keepGoing;
+}
+
+void Batch::passOn(Job& job) {
+  tool::ConsoleLines lines([this](const std::string& line) { takeLine(line); });
+  const std::string text = job.lines.str();
+  lines.sputn(text.data(), static_cast<std::streamsize>(text.size()));
   lines.finish();
-  m_current = nullptr;
-  return goOn;
+  const std::string notes = job.notes.str();
+  if (notes.empty()) return;
+  m_progress.erase();
+  m_err << notes << std::flush;
+}
+
+void Batch::count(const Job& job) {
+  m_tally.add(job.record);
+  if (m_report) m_report->addFile(job.record);
 }
 
 void Batch::reportFailure(tool::FileRecord& record) {

@@ -1,7 +1,12 @@
-// Batch: processes the planned files one after the other, each through a
-// ModelProcessor of its own, and keeps the directories whose names changed
-// pending until they are flushed (many files at a time, and always before
-// the batch ends, also when a failure ends it). It makes the record of each
+// Batch: processes the planned files, each through a ModelProcessor of its
+// own, and puts their results in place in the plan's order. Workers (--jobs)
+// read, check, weld and write results ahead; the batch's own thread takes
+// them in order, makes a group of results durable with one flush of their
+// volume, renames them, and then flushes each directory whose names changed
+// once per group (and always before the batch ends, also when a failure ends
+// it). Console lines are passed on per file, in order, whatever the number
+// of workers; a failure that ends the run leaves every later file as it was
+// (results made ahead for them are removed). It makes the record of each
 // file (for the report and the summary), passes the processing's console
 // lines on (all, or with --quiet only the ERROR lines), and decides the exit
 // status. A caught stop signal ends the batch at its next safe point: the
@@ -9,10 +14,13 @@
 //
 // The batch shares the file systems with the plan and the processors; the
 // output streams, the progress line and the report belong to the caller and
-// must outlive the batch. One thread.
+// must outlive the batch. run() is called on one thread; the workers are
+// its own, each with the stream processing made for it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -46,15 +54,27 @@ struct BatchSettings {
   bool check = false;      // process in memory, write nothing
   bool keepGoing = false;  // a failing file does not end the run
   bool quiet = false;      // only ERROR lines on out, no summary
+  int jobs = 1;            // files processed at once
+  // Results made durable by one flush of their volume, then renamed.
+  std::size_t groupSize = kGroupSize;
   // Returns the number of a caught stop signal, or 0; empty: never stops.
   std::function<int()> stopSignal;
+
+  // Large enough that a tree of small files costs few flushes, small enough
+  // that the files held open ahead stay far below any descriptor limit.
+  static constexpr std::size_t kGroupSize = 64;
 };
 
 class Batch {
  public:
+  // Returns the stream processing for one worker; called once per worker
+  // before the first file.
+  using ProcessorMaker = std::function<ModelProcessor::StreamProcessor()>;
+
   // Console lines go to out, problems to err; report may be null.
-  Batch(ModelProcessor::StreamProcessor process, const BatchSettings& settings, std::ostream& out,
+  Batch(ProcessorMaker makeProcessor, const BatchSettings& settings, std::ostream& out,
         std::ostream& err, tool::Progress& progress, tool::RunReport* report);
+  ~Batch();
 
   // Processes every file in order and returns the exit status (see
   // tool::ExitStatus; 128 + the signal's number when a stop signal ended the
@@ -65,8 +85,24 @@ class Batch {
   const tool::Tally& tally() const { return m_tally; }
 
  private:
-  // Processes one file into record; false when the run must end.
-  bool processOne(const PlannedFile& file, tool::FileRecord& record);
+  struct Job;
+
+  // Runs the processing of file index of the plan up to its commit (on a
+  // worker).
+  void prepare(std::size_t index, int worker);
+  // Makes the results of the group durable, puts them in place and passes
+  // their lines on, in order; then flushes the directories changed.
+  void commitGroup();
+  // Puts the result of job in place (when it waits for that) and passes its
+  // lines, notes and record on.
+  void finish(Job& job);
+  // Passes the lines of job on and reports its failure; false when the run
+  // must end. Throws StopRequested when the failure is a stop.
+  bool finishFailed(Job& job);
+  // Passes the console lines and the notes of job on.
+  void passOn(Job& job);
+  // Adds the record of job to the tally and the report.
+  void count(const Job& job);
   // Reports the failure in hand (an exception being handled) for record.
   void reportFailure(tool::FileRecord& record);
   // Takes one console line of the processing: notes it for the record and
@@ -80,12 +116,16 @@ class Batch {
   // The caught stop signal, or 0.
   int stopSignal() const { return m_settings.stopSignal ? m_settings.stopSignal() : 0; }
 
-  ModelProcessor::StreamProcessor m_process;
+  ProcessorMaker m_makeProcessor;
   BatchSettings m_settings;
   std::ostream& m_out;
   std::ostream& m_err;
   tool::Progress& m_progress;
   tool::RunReport* m_report;
+  std::vector<ModelProcessor::StreamProcessor> m_processors;  // by worker
+  const std::vector<PlannedFile>* m_files = nullptr;          // during run
+  std::vector<std::unique_ptr<Job>> m_jobs;                   // by index of the plan, while in hand
+  std::vector<std::size_t> m_group;  // prepared, waiting to be put in place
   std::map<io::fs::BaseFileSystem*, std::unique_ptr<PendingDirectories>> m_pending;
   tool::Tally m_tally;
   tool::FileRecord* m_current = nullptr;  // the record the console lines go to

@@ -23,6 +23,9 @@ const char kUsage[] =
     "  -k, --keep-going       a file that cannot be processed is reported and the run\n"
     "                         goes on with the next one\n"
     "  -q, --quiet            only ERROR lines on standard output, no summary line\n"
+    "  -j, --jobs N           process N files at once (default: one per processor);\n"
+    "                         results still take their sources' names in order, and\n"
+    "                         the output is the same as with -j 1\n"
     "  --report FILE          one JSON object per file and a closing summary (JSON Lines)\n"
     "  --files-from FILE      read the paths from FILE, one per line (\"-\": standard input)\n"
     "  -0, --null             the --files-from list is separated by NUL bytes\n"
@@ -59,6 +62,7 @@ void addOptions(CLI::App& app, CommandLine& cl) {
   app.add_flag("-k,--keep-going", cl.keepGoing)->disable_flag_override();
   app.add_flag("-q,--quiet", cl.quiet)->disable_flag_override();
   app.add_flag("-0,--null", cl.nullSeparated)->disable_flag_override();
+  app.add_option("-j,--jobs", cl.jobs);
   app.add_option("--report", cl.report);
   app.add_option("--files-from", cl.filesFrom);
   app.add_option("paths", cl.paths);
@@ -81,6 +85,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   for (const std::string& path : cl.paths)
     if (path.empty()) throw UsageError("an empty path was given (an unset variable?)");
   if (cl.nullSeparated && cl.filesFrom.empty()) throw UsageError("--null needs --files-from");
+  if (app.count("--jobs") && (cl.jobs < 1 || cl.jobs > kMaxJobs))
+    throw UsageError("--jobs: " + std::to_string(cl.jobs) +
+                     " is not a number of workers from 1 to " + std::to_string(kMaxJobs));
   return cl;
 }
 

@@ -44,13 +44,19 @@ struct CommandLine {
   bool keepGoing = false;          // -k: a failing file does not end the run
   bool quiet = false;              // -q: only ERROR lines on stdout
   bool nullSeparated = false;      // -0: the --files-from list is NUL-separated
+  int jobs = 0;                    // -j: files processed at once; 0: one per processor
   std::string report;              // --report: JSON Lines file, or empty
   std::string filesFrom;           // --files-from: list file, "-" for stdin, or empty
   std::vector<std::string> paths;  // in the order given
 };
 
+// The most workers -j takes: far more than any machine's processors, and
+// few enough that the files held open ahead stay far below descriptor limits.
+constexpr int kMaxJobs = 256;
+
 // Parses argv[1..argc). Returns the request; throws UsageError for an unknown
-// option, a missing or malformed option value, or an empty argument.
+// option, a missing or malformed option value (a -j outside 1..kMaxJobs), or
+// an empty argument.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // Reads the paths of a --files-from list: one per line (a final newline is

@@ -4,6 +4,7 @@
 #include <exception>
 #include <fstream>
 #include <memory>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,8 @@ std::vector<std::string> pathsOf(const tool::CommandLine& cl, const DriverEnviro
 
 // The whole run after the command line was read; returns the exit status,
 // throws what ends it before the first file.
-int run(const tool::CommandLine& cl, const ModelProcessor::StreamProcessor& process,
-        std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
+int run(const tool::CommandLine& cl, const Batch::ProcessorMaker& makeProcessor, std::ostream& out,
+        std::ostream& err, const DriverEnvironment& env) {
   const std::vector<PlannedFile> files = planRun(pathsOf(cl, env), env, err);
   std::ofstream reportFile;
   std::unique_ptr<tool::RunReport> report;
@@ -62,7 +63,9 @@ int run(const tool::CommandLine& cl, const ModelProcessor::StreamProcessor& proc
   settings.keepGoing = cl.keepGoing;
   settings.quiet = cl.quiet;
   settings.stopSignal = env.stopSignal;
-  Batch batch(process, settings, out, err, progress, report.get());
+  settings.jobs =
+      cl.jobs > 0 ? cl.jobs : std::max(1, env.processorCount ? env.processorCount() : 1);
+  Batch batch(makeProcessor, settings, out, err, progress, report.get());
   const int status = batch.run(files);
   out.flush();
   return status;
@@ -71,6 +74,12 @@ int run(const tool::CommandLine& cl, const ModelProcessor::StreamProcessor& proc
 }  // namespace
 
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
+              std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
+  return runDriver(
+      argc, argv, [process] { return process; }, out, err, env);
+}
+
+int runDriver(int argc, const char* const* argv, const Batch::ProcessorMaker& makeProcessor,
               std::ostream& out, std::ostream& err, const DriverEnvironment& env) {
   tool::CommandLine cl;
   try {
@@ -89,7 +98,7 @@ int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamPro
   // Messages may quote names: they are printed with their control
   // characters escaped.
   try {
-    return run(cl, process, out, err, env);
+    return run(cl, makeProcessor, out, err, env);
   } catch (const tool::UsageError& e) {
     return usageError(err, e.what());
   } catch (const lang::Throwable& t) {

@@ -20,13 +20,21 @@
 
 #include <ostream>
 
+#include "tool/Batch.h"
 #include "tool/DriverEnvironment.h"
 #include "tool/ModelProcessor.h"
 
 namespace tool {
 
 // Runs the tool on the command line argv and returns the exit status. Console lines go to out,
-// problems to err. The file system and the current directory come from env. Never throws.
+// problems to err. Each worker processes its files through what makeProcessor made for it.
+// The file system, the current directory and the number of processors come from env.
+// Never throws.
+int runDriver(int argc, const char* const* argv, const Batch::ProcessorMaker& makeProcessor,
+              std::ostream& out, std::ostream& err,
+              const DriverEnvironment& env = DriverEnvironment::real());
+// The same, with one processing for every worker (it must allow calls from several threads
+// at once when -j asks for more than one).
 int runDriver(int argc, const char* const* argv, const ModelProcessor::StreamProcessor& process,
               std::ostream& out, std::ostream& err,
               const DriverEnvironment& env = DriverEnvironment::real());

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include <thread>
+
 #include <boost/make_shared.hpp>
 
 #include "io/fs/FilesFileSystem.h"
@@ -43,6 +45,7 @@ DriverEnvironment DriverEnvironment::real() {
     return file;
   };
   env.stopSignal = ::platform::caughtStopSignal;
+  env.processorCount = [] { return static_cast<int>(std::thread::hardware_concurrency()); };
   return env;
 }
 

@@ -33,6 +33,8 @@ struct DriverEnvironment {
   // Returns the stream of the --files-from list name ("-": standard input),
   // or null when it cannot be opened.
   std::function<std::shared_ptr<std::istream>(const std::string& name)> openList;
+  // Returns the number of processors (the default number of workers).
+  std::function<int()> processorCount = [] { return 1; };
   // Returns the number of a stop signal caught (the run then ends cleanly),
   // or 0. May be empty: the run is never stopped.
   std::function<int()> stopSignal;

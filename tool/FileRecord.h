@@ -48,6 +48,8 @@ struct Tally {
 
   void add(const FileRecord& record);
   std::int64_t count(FileOutcome outcome) const { return files[static_cast<int>(outcome)]; }
+  // Files counted, whatever their outcome.
+  std::int64_t total() const { return files[0] + files[1] + files[2] + files[3] + files[4]; }
 };
 
 // The one summary line at the end of a run (no newline), e.g.

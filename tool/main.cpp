@@ -4,6 +4,8 @@
 // and the one processor of the run and hands the processor to the driver;
 // the processor prints to the same stream as the driver.
 #include <iostream>
+#include <memory>
+#include <vector>
 
 #include "platform/Process.h"
 #include "platform/Signals.h"
@@ -22,15 +24,25 @@ int main(int argc, char** argv) {
   std::ostream& out = std::cout;
   // Static storage, named by nothing but main: its 20 MB start as zero pages
   // that the system maps only as models touch them. (Zeroing a heap store
-  // touches them all, which costs more than a small run.)
+  // touches them all, which costs more than a small run.) The first worker
+  // uses it; each further worker gets a store of its own.
   static tool::ModelStore store;
-  tool::ModelStreamProcessor processor(store, out);
-  // Each file's lines go to the console stream the batch hands over for it.
-  return tool::runDriver(
-      argc, argv,
-      [&processor](io::ChunkInputStream& in, io::ChunkOutputStream& result, std::ostream& console) {
-        processor.setConsole(console);
-        return processor.processStream(in, result);
-      },
-      out, std::cerr);
+  std::vector<std::unique_ptr<tool::ModelStore>> moreStores;
+  std::vector<std::unique_ptr<tool::ModelStreamProcessor>> processors;
+  auto makeProcessor = [&]() -> tool::ModelProcessor::StreamProcessor {
+    tool::ModelStore* own = &store;
+    if (!processors.empty()) {
+      moreStores.emplace_back(new tool::ModelStore());
+      own = moreStores.back().get();
+    }
+    processors.emplace_back(new tool::ModelStreamProcessor(*own, out));
+    tool::ModelStreamProcessor* processor = processors.back().get();
+    // Each file's lines go to the console stream the batch hands over for it.
+    return [processor](io::ChunkInputStream& in, io::ChunkOutputStream& result,
+                       std::ostream& console) {
+      processor->setConsole(console);
+      return processor->processStream(in, result);
+    };
+  };
+  return tool::runDriver(argc, argv, makeProcessor, out, std::cerr);
 }
