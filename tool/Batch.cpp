@@ -155,6 +155,11 @@ int Batch::run(const std::vector<PlannedFile>& files) {
       m_jobs[i].reset();
     }
     if (!ended) commitGroup();
+    // A stop signal caught after the last file was read still says that the
+    // run was interrupted, though every file was done.
+    if (!ended && m_stoppedBy == 0) {
+      if (const int signal = stopSignal()) stop(StopRequested(signal, std::string()));
+    }
   }  // the workers end first; files handed out and not finished are dropped
   m_group.clear();
   m_jobs.clear();

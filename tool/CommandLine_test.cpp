@@ -66,7 +66,9 @@ TEST(CommandLine, UsageErrorsNameTheArgument) {
       {{"--report"}, "--report"},
       {{"--report", ""}, "--report"},
       {{"--files-from="}, "--files-from"},
-      {{"-j", "2"}, "-j"},
+      {{"-j", "0"}, "--jobs"},
+      {{"--jobs", "257"}, "--jobs"},
+      {{"-j", "many"}, "jobs"},
       {{"-0"}, "--null"},
       {{"--check=yes"}, "check"},
   };

@@ -183,11 +183,15 @@ struct Call {
 // directory of the tree. Start-up (the sanitizer's own hundreds of calls)
 // never names the tree, so it does not count.
 std::vector<Call> callsOnTree(const xmdtest::TempDir& t, const std::string& root,
-                              const std::vector<std::string>& syscalls) {
+                              const std::vector<std::string>& syscalls,
+                              const std::vector<std::string>& options = {}) {
   std::string set;
   for (const std::string& s : syscalls) set += (set.empty() ? "" : ",") + s;
-  xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "probe.log", "-e",
-                       "trace=" + set, XMDOPT_EXE, t / root});
+  std::vector<std::string> argv{"/usr/bin/strace", "-f", "-qq",          "-y",      "-o",
+                                t / "probe.log",   "-e", "trace=" + set, XMDOPT_EXE};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(t / root);
+  xmdtest::runProgram(argv);
   std::map<std::string, int> seen;
   std::vector<Call> calls;
   for (const std::string& line : linesOf(t.read("probe.log"))) {
@@ -216,35 +220,55 @@ TEST(Replacement, EachFailingSystemCallOnTheTreeLosesNothing) {
   ASSERT_EQ(0, xmdtest::runProgram({XMDOPT_EXE, t / "ref"}).status);
   const Tree result = readTree(t, "ref", original);
   writeTree(t, "probe", original);
-  const std::vector<Call> calls =
-      callsOnTree(t, "probe",
-                  {"openat", "read", "write", "lseek", "fsync", "fchmod", "fchown", "flock",
-                   "newfstatat", "renameat", "unlinkat", "close", "getdents64"});
-  int hits = 0;
-  for (std::size_t i = 0; i < calls.size(); ++i) {
-    const Call& c = calls[i];
-    const std::string root = "f" + std::to_string(i);
-    const std::string what = c.name + " #" + std::to_string(c.n) + ": " + c.line;
-    writeTree(t, root, original);
-    const xmdtest::ProgramRun r = xmdtest::runProgram(
-        {"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "inject.log", "-e", "trace=" + c.name,
-         "-e", "inject=" + c.name + ":error=EIO:when=" + std::to_string(c.n), XMDOPT_EXE,
-         t / root});
-    EXPECT_GE(r.status, 0) << what << ": ended by a signal";
-    // The failing call was the same call on the tree as in the probe run.
-    for (const std::string& line : linesOf(t.read("inject.log")))
-      if (line.find("(INJECTED)") != std::string::npos && line.find(t / root) != std::string::npos)
-        ++hits;
-    if (c.name == "fsync" && c.line.find(".xmd") == std::string::npos) {
-      // A directory's flush: reported, exit 1.
-      EXPECT_EQ(1, r.status) << what;
-      EXPECT_NE(std::string::npos, r.err.find("xmdopt: cannot flush directory ")) << r.err;
+  // One worker makes the n-th call of a name the same call in every run, so
+  // that each call on the tree fails in turn; the default workers then meet
+  // the same failures at moments of their own.
+  const std::vector<Call> calls = callsOnTree(
+      t, "probe",
+      {"openat", "read", "write", "lseek", "fsync", "syncfs", "sync_file_range", "fchmod", "fchown",
+       "flock", "newfstatat", "renameat", "unlinkat", "close", "getdents64"},
+      {"-j", "1"});
+  for (const bool oneWorker : {true, false}) {
+    int hits = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      const Call& c = calls[i];
+      const std::string root = "f" + std::to_string(i);
+      const std::string what = c.name + " #" + std::to_string(c.n) + ": " + c.line +
+                               (oneWorker ? " (one worker)" : " (default workers)");
+      writeTree(t, root, original);
+      std::vector<std::string> argv{"/usr/bin/strace",
+                                    "-f",
+                                    "-qq",
+                                    "-y",
+                                    "-o",
+                                    t / "inject.log",
+                                    "-e",
+                                    "trace=" + c.name,
+                                    "-e",
+                                    "inject=" + c.name + ":error=EIO:when=" + std::to_string(c.n),
+                                    XMDOPT_EXE,
+                                    t / root};
+      if (oneWorker) argv.insert(argv.end() - 1, {"-j", "1"});
+      const xmdtest::ProgramRun r = xmdtest::runProgram(argv);
+      EXPECT_GE(r.status, 0) << what << ": ended by a signal";
+      // The failing call was the same call on the tree as in the probe run.
+      for (const std::string& line : linesOf(t.read("inject.log")))
+        if (line.find("(INJECTED)") != std::string::npos &&
+            line.find(t / root) != std::string::npos)
+          ++hits;
+      if (oneWorker && c.name == "fsync" && c.line.find(".xmd") == std::string::npos) {
+        // A directory's flush: reported, exit 1.
+        EXPECT_EQ(1, r.status) << what;
+        EXPECT_NE(std::string::npos, r.err.find("xmdopt: cannot flush directory ")) << r.err;
+      }
+      expectOriginalOrResult(t, root, original, result, what);
+      stdfs::remove_all(t / root);
     }
-    expectOriginalOrResult(t, root, original, result, what);
-    stdfs::remove_all(t / root);
+    EXPECT_GT(calls.size(), 30u);
+    if (oneWorker) {
+      EXPECT_EQ(calls.size(), static_cast<std::size_t>(hits)) << "injections that missed the tree";
+    }
   }
-  EXPECT_GT(calls.size(), 30u);
-  EXPECT_EQ(calls.size(), static_cast<std::size_t>(hits)) << "injections that missed the tree";
 }
 
 TEST(Replacement, ADirectoryTheFileSystemCannotFlushIsNoFailure) {
@@ -275,7 +299,7 @@ TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
   t.write("m/a.xmd", xmdsamples::crate());
   const xmdtest::ProgramRun r =
       xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "trace.log", "-e",
-                           "trace=openat,write,fsync,renameat,close", XMDOPT_EXE, t / "m"});
+                           "trace=openat,write,fsync,syncfs,renameat,close", XMDOPT_EXE, t / "m"});
   ASSERT_EQ(0, r.status) << r.err;
   const std::vector<std::string> lines = linesOf(t.read("trace.log"));
   const std::string all = t.read("trace.log");
@@ -299,7 +323,8 @@ TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
   std::size_t lastWrite = lines.size();
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (has(lines[i], "write(", result)) lastWrite = i;
-  const std::size_t fsyncResult = find(lastWrite, "fsync(", result);
+  // One flush of the result's volume covers the whole group of results.
+  const std::size_t fsyncResult = find(lastWrite, "syncfs(", result);
   const std::size_t rename = find(0, "renameat(", "\"" + name + "\", ");
   const std::size_t fsyncDir = find(rename, "fsync(", dir);
   ASSERT_LT(lastWrite, lines.size()) << all;

@@ -240,10 +240,10 @@ TEST(SafeRewrite, ABusyFileIsSkippedWithANote) {
   // The first run stops at its first flush, holding a.xmd. A stop seen once
   // the result exists is that one, or one of the tracer's own stops on the
   // way to it: either way the first run holds a.xmd and has not replaced it.
-  const pid_t first =
-      xmdtest::startProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync",
-                             "-e", "inject=fsync:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
-                            "", t / "first.out", t / "first.err");
+  const pid_t first = xmdtest::startProgram(
+      {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=syncfs", "-e",
+       "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
+      "", t / "first.out", t / "first.err");
   ASSERT_GT(first, 0);
   pid_t tool = 0;
   ASSERT_TRUE(
@@ -281,8 +281,8 @@ TEST(SafeRewrite, ASaveBetweenReadAndReplaceSurvives) {
     // tracer's own stops on the way to it: either way the save comes before
     // the tool looks at the source again.
     const pid_t strace = xmdtest::startProgram(
-        {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e",
-         "inject=fsync:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
+        {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=syncfs", "-e",
+         "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
         "", t / "out", t / "err");
     pid_t tool = 0;
     ASSERT_TRUE(xmdtest::waitForStoppedChild(strace, &tool, [&] {
@@ -403,8 +403,9 @@ TEST(SafeRewrite, StopSignalsEndTheRunCleanly) {
     xmdtest::TempDir t;
     for (const char* f : {"m/a.xmd", "m/b.xmd", "m/c.xmd"}) t.write(f, xmdsamples::crate());
     // The first read of b.xmd: the number of reads before it, plus one.
+    // One worker, so that the reads come in the same order in both runs.
     runProgram({"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "probe.log", "-e", "trace=read",
-                XMDOPT_EXE, t / "m"});
+                XMDOPT_EXE, "-j", "1", t / "m"});
     int n = 0;
     for (const std::string& line : lines(t.read("probe.log"))) {
       ++n;
@@ -414,7 +415,7 @@ TEST(SafeRewrite, StopSignalsEndTheRunCleanly) {
     const xmdtest::ProgramRun r =
         runProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=read", "-e",
                     "inject=read:signal=" + std::string(signal) + ":when=" + std::to_string(n),
-                    XMDOPT_EXE, t / "m"});
+                    XMDOPT_EXE, "-j", "1", t / "m"});
     EXPECT_EQ(std::string(signal) == "SIGINT" ? 130 : 143, r.status) << signal << r.err;
     EXPECT_EQ(
         "xmdopt: stopped by " + std::string(signal) + "; " + t.path() + "/m/b.xmd left as it was\n",
@@ -423,6 +424,7 @@ TEST(SafeRewrite, StopSignalsEndTheRunCleanly) {
     EXPECT_EQ(xmdsamples::crate(), t.read("m/b.xmd")) << signal;
     EXPECT_EQ(xmdsamples::crate(), t.read("m/c.xmd")) << signal;
     EXPECT_TRUE(resultsIn(t / "m").empty()) << signal;
+    ASSERT_FALSE(lines(r.out).empty()) << signal;
     EXPECT_EQ("INFO : processing" + t.path() + "/m/b.xmd", lines(r.out).back()) << r.out;
   }
 }
@@ -497,11 +499,12 @@ TEST(SafeRewrite, AnOwnerTheResultCannotTakeKeepsTheSource) {
     EXPECT_EQ(c.replaced ? resultOf(xmdsamples::crate()) : xmdsamples::crate(),
               t.read(std::string("m/") + c.name))
         << c.name;
-    if (!c.replaced)
+    if (!c.replaced) {
       EXPECT_NE(std::string::npos,
                 r.err.find("xmdopt: " + t.path() + "/m/" + c.name +
                            " kept unchanged: its result cannot be given its owner and group: "))
           << r.err;
+    }
   }
   EXPECT_TRUE(resultsIn(t / "m").empty());
 }

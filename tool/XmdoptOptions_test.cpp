@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -89,7 +90,7 @@ TEST(XmdoptOptions, UsageErrorsTouchNothing) {
       {{t / "m/a.xmd", t / "missing-dir"}, "missing-dir"},
       {{t / "m", t / "missing.xmd"}, "missing.xmd"},
       {{"--report", t / "r.jsonl", t / "nowhere/x.xmd"}, "nowhere/x.xmd"},
-      {{"--jobs", "2", t / "m"}, "--jobs"},
+      {{"--jobs", "0", t / "m"}, "--jobs"},
       {{"--files-from", t / "no-list"}, "no-list"},
   };
   for (const auto& c : cases) {
@@ -173,6 +174,48 @@ TEST(XmdoptOptions, KeepGoingPastAMalformedFile) {
       EXPECT_EQ(xmdsamples::scene(), t.read("m/c.xmd"));
     }
   }
+}
+
+// Workers read ahead, results still take their sources' names in order:
+// the console and the tree after a run are those of one worker, also where
+// a malformed file ends the run and the files after it must stay untouched.
+TEST(XmdoptOptions, ManyWorkersGiveTheOneWorkerRun) {
+  for (const bool withCorrupt : {false, true})
+    for (const bool keepGoing : {false, true}) {
+      const std::string what =
+          std::string(withCorrupt ? "corrupt" : "clean") + (keepGoing ? ", -k" : "");
+      std::map<std::string, std::string> after[2];
+      std::string out[2], err[2];
+      int status[2];
+      for (const int one : {0, 1}) {
+        xmdtest::TempDir t;
+        const Lines names = makeTree(t, withCorrupt);
+        for (int i = 0; i < 40; ++i)
+          t.write("m/more/" + std::to_string(100 + i) + ".xmd",
+                  i % 7 == 3 ? rejected() : xmdsamples::walker());
+        Lines argv{XMDOPT_EXE, "-j", one ? "1" : "4", t / "m"};
+        if (keepGoing) argv.push_back("-k");
+        const xmdtest::ProgramRun r = runProgram(argv);
+        // Each run has a tree of its own: its path is left out.
+        auto untied = [&t](std::string text) {
+          for (std::size_t at; (at = text.find(t.path())) != std::string::npos;)
+            text.replace(at, t.path().size(), "T");
+          return text;
+        };
+        status[one] = r.status;
+        out[one] = untied(r.out);
+        for (const std::string& line : errWithoutSummary(r.err)) err[one] += untied(line) + "\n";
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(t / "m"))
+          if (entry.is_regular_file())
+            after[one][entry.path().string().substr(t.path().size())] =
+                t.read(entry.path().string().substr(t.path().size() + 1));
+      }
+      EXPECT_EQ(status[1], status[0]) << what;
+      EXPECT_EQ(out[1], out[0]) << what;
+      EXPECT_EQ(err[1], err[0]) << what;
+      EXPECT_TRUE(after[1] == after[0]) << what;
+      EXPECT_EQ(withCorrupt ? 1 : 0, status[0]) << what;
+    }
 }
 
 TEST(XmdoptOptions, ReportAgreesWithTheConsole) {
