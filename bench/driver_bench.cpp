@@ -15,6 +15,8 @@
 // they are what keeps data safe. Extra arguments for the tool come from
 // XMDOPT_BENCH_ARGS (bench/ToolRuns.h).
 //
+// How to run each row and its goal: bench/README.md.
+//
 //   driver_bench --benchmark_filter=/small
 #include <benchmark/benchmark.h>
 

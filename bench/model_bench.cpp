@@ -19,6 +19,8 @@
 // The tool and its extra arguments come from XMDOPT_EXE and
 // XMDOPT_BENCH_ARGS (bench/ToolRuns.h).
 //
+// How to run each row and its goal: bench/README.md.
+//
 //   model_bench --benchmark_filter=Memory
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
