@@ -1,19 +1,34 @@
-// The whole tool against its floor: xmdopt over a generated tree of 2,000
-// model files of mixed sizes in nested folders, against copying the same tree
-// with cp -r (a tool that reads and writes every byte can hardly beat that).
-// Both work on a fresh copy in every iteration; making the copy is not timed.
+// The whole tool over generated trees against its floor: xmdopt as a process
+// over a tree of model files, against copying the same tree with cp -r (a
+// tool that reads and writes every byte can hardly beat that), both in every
+// iteration, so that the ratio is a counter of one run. Each side works on a
+// fresh copy of the tree (the copy, and a sync before each side, are not
+// timed). Trees are generated on first use under $TMPDIR and removed at exit.
 //
-// The tool also forces each result to the disk (fsync of the file and of its
-// directory) before it takes the source's name; cp does not. Runs of the
-// tool without those flushes are not offered: they are what keeps data safe.
+//   small    20,000 small models (24 to 600 corners) in 100 folders
+//   sized    1,500 models of 2 to 400 KB (sizes uniform) in 30 folders
+//   mixed    2,000 models, most small, a quarter medium, a few of up to
+//            60,000 corners, in 70 folders of three levels
+//
+// The tool also forces each result to the disk before it takes the source's
+// name; cp does not. Runs of the tool without those flushes are not offered:
+// they are what keeps data safe. Extra arguments for the tool come from
+// XMDOPT_BENCH_ARGS (bench/ToolRuns.h).
+//
+// How to run each row and its goal: bench/README.md.
+//
+//   driver_bench --benchmark_filter=/small
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 
+#include "bench/ToolRuns.h"
 #include "samples/SampleModels.h"
-#include "testing/Subprocess.h"
 #include "testing/TempDir.h"
 
 namespace {
@@ -33,62 +48,96 @@ xmdsamples::Model grid(int k, float z) {
   return xmdsamples::soup(corners);
 }
 
-// 2,000 files: most small, a quarter medium, a few large (up to 60,000
-// vertices), spread over three levels of folders.
+enum TreeKind { kSmall, kSized, kMixed };
+const char* const kTreeNames[] = {"20,000 small in 100 folders", "1,500 of 2-400 KB",
+                                  "2,000 mixed"};
+
+// The grid size of file i of a tree: the one place that says what each tree
+// holds.
+int gridSize(TreeKind kind, std::mt19937& rng) {
+  switch (kind) {
+    case kSmall:
+      return 2 + int(rng() % 9);
+    case kSized: {
+      // A soup quad costs about 87 bytes (72 of positions, two triangles of
+      // indices up to three bytes each): k^2 quads for a target size.
+      const double kb = 2.0 + double(rng() % 399001) / 1000.0;
+      return std::max(4, int(std::lround(std::sqrt(kb * 1024.0 / 87.0))));
+    }
+    case kMixed:
+      break;
+  }
+  const int pick = int(rng() % 100);
+  return pick < 70 ? 2 + int(rng() % 9) : pick < 97 ? 20 + int(rng() % 21) : 80 + int(rng() % 21);
+}
+
+// The source path of file i of a tree, under "src".
+std::string filePath(TreeKind kind, int i) {
+  const std::string name = "/m" + std::to_string(i) + ".xmd";
+  switch (kind) {
+    case kSmall:  // 10 by 10 folders, 200 models each
+      return "src/g" + std::to_string(i % 10) + "/d" + std::to_string(i / 10 % 10) + name;
+    case kSized:
+      return "src/d" + std::to_string(i % 30) + name;
+    case kMixed:
+      break;
+  }
+  return "src/g" + std::to_string(i % 10) + "/s" + std::to_string(i % 7) + name;
+}
+
 struct Tree {
   xmdtest::TempDir dir;
   std::uintmax_t bytes = 0;
-  Tree() {
-    std::mt19937 rng(2024);
-    for (int i = 0; i < 2000; ++i) {
-      const int pick = static_cast<int>(rng() % 100);
-      const int k = pick < 70   ? 2 + static_cast<int>(rng() % 9)
-                    : pick < 97 ? 20 + static_cast<int>(rng() % 21)
-                                : 80 + static_cast<int>(rng() % 21);
-      const std::string path = "src/g" + std::to_string(i % 10) + "/s" + std::to_string(i % 7) +
-                               "/m" + std::to_string(i) + ".xmd";
-      const std::string bytes = xmdsamples::file({grid(k, static_cast<float>(i))});
-      this->bytes += bytes.size();
-      dir.write(path, bytes);
+  int files = 0;
+  explicit Tree(TreeKind kind) {
+    std::mt19937 rng(kind == kMixed ? 2024 : 2025 + kind);  // mixed: the tree of earlier runs
+    files = kind == kSmall ? 20000 : kind == kSized ? 1500 : 2000;
+    for (int i = 0; i < files; ++i) {
+      const int k = gridSize(kind, rng);
+      const std::string model = xmdsamples::file({grid(k, float(i))});
+      bytes += model.size();
+      dir.write(filePath(kind, i), model);
     }
   }
 };
 
-Tree& tree() {
-  static Tree t;
-  return t;
+// Generated on first use, kept for the repetitions, removed at exit.
+const Tree& tree(TreeKind kind) {
+  static std::unique_ptr<Tree> trees[3];
+  if (!trees[kind]) trees[kind] = std::make_unique<Tree>(kind);
+  return *trees[kind];
 }
 
-void freshCopy(const std::string& to) {
-  stdfs::remove_all(to);
-  stdfs::copy(tree().dir / "src", to, stdfs::copy_options::recursive);
-}
-
-void BM_CopyTreeWithCp(benchmark::State& state) {
-  const std::string dst = tree().dir / "cp";
+void BM_TreeAgainstCp(benchmark::State& state, TreeKind kind) {
+  const Tree& t = tree(kind);
+  const std::string src = t.dir / "src", work = t.dir / "work", copy = t.dir / "cp";
+  const std::string err = t.dir / "stderr";
+  xmdbench::Pair pair;
   for (auto _ : state) {
-    state.PauseTiming();
-    stdfs::remove_all(dst);
-    state.ResumeTiming();
-    if (xmdtest::runProgram({"/bin/cp", "-r", tree().dir / "src", dst}).status != 0)
-      state.SkipWithError("cp failed");
+    stdfs::remove_all(work);
+    stdfs::copy(src, work, stdfs::copy_options::recursive);
+    xmdbench::settleDisk();
+    if (!pair.timeTool(state, xmdbench::toolArgv({work}), err)) break;
+    stdfs::remove_all(copy);
+    xmdbench::settleDisk();
+    if (!pair.timeFloor(state, {"/bin/cp", "-r", src, copy}, err)) break;
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * tree().bytes));
+  pair.report(state);
+  state.counters["files"] = t.files;
+  state.counters["MB"] = double(t.bytes) / (1024.0 * 1024.0);
+  state.SetLabel(std::string(kTreeNames[kind]) + "; floor: cp -r");
 }
 
-void BM_XmdoptOverTree(benchmark::State& state) {
-  const std::string dst = tree().dir / "work";
-  for (auto _ : state) {
-    state.PauseTiming();
-    freshCopy(dst);
-    state.ResumeTiming();
-    if (xmdtest::runProgram({XMDOPT_EXE, dst}).status != 0) state.SkipWithError("xmdopt failed");
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * tree().bytes));
+// One iteration a repetition (the small tree takes seconds a side), medians
+// of three.
+void treeRuns(benchmark::internal::Benchmark* b) {
+  b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+  b->ReportAggregatesOnly();
 }
 
-BENCHMARK(BM_CopyTreeWithCp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_XmdoptOverTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_TreeAgainstCp, small, kSmall)->Apply(treeRuns);
+BENCHMARK_CAPTURE(BM_TreeAgainstCp, sized, kSized)->Apply(treeRuns);
+BENCHMARK_CAPTURE(BM_TreeAgainstCp, mixed, kMixed)->Apply(treeRuns);
 
 }  // namespace
 

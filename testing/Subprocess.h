@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,10 +47,13 @@ inline pid_t startProgram(const std::vector<std::string>& argv, const std::strin
   _exit(127);
 }
 
-// Waits for pid; its exit status, or -(signal).
-inline int waitProgram(pid_t pid) {
+// Waits for pid; its exit status, or -(signal). When usage is given it
+// receives the child's resource use (ru_maxrss: its peak resident set in KB,
+// which on Linux counts from the fork, so the caller's own resident set at
+// the fork is a floor under it).
+inline int waitProgram(pid_t pid, struct rusage* usage = nullptr) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  while (wait4(pid, &status, 0, usage) < 0) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
