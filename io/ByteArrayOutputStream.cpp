@@ -5,6 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "io/Raise.h"
+
 namespace io {
 
 ByteArrayOutputStream::ByteArrayOutputStream(int initialSize)
@@ -47,6 +49,14 @@ void ByteArrayOutputStream::close() {}
 void ByteArrayOutputStream::flush() {}
 
 std::string ByteArrayOutputStream::toString() const { return "ByteArrayOutputStream"; }
+
+std::int64_t ByteArrayOutputStream::getPosition() { return m_size; }
+
+void ByteArrayOutputStream::patch(std::int64_t position, const void* src, int size) {
+  if (position < 0 || size < 0 || position > m_size - size)
+    detail::raise<IOException>("Failed to seek file position: {0}", toString());
+  if (size > 0) std::memcpy(m_data + position, src, size);
+}
 
 void ByteArrayOutputStream::copyTo(void* dest, int count) const {
   if (count <= 0) return;

@@ -3,16 +3,18 @@
 // Up to 20 bytes live inside the object; beyond that the bytes move to an
 // owned heap array that grows in steps of at least 4096 bytes, rounded up to
 // 256, so a stream reused through reset() stops allocating once it has
-// reached its working size.
+// reached its working size. Its bytes can be patched in place
+// (io::PatchableOutputStream); its position is size().
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "io/OutputStream.h"
+#include "io/PatchableOutputStream.h"
 
 namespace io {
 
-class ByteArrayOutputStream : public OutputStream {
+class ByteArrayOutputStream : public PatchableOutputStream {
  public:
   // In-object room; a request up to this size allocates nothing.
   static const int kLocalSize = 20;
@@ -32,6 +34,12 @@ class ByteArrayOutputStream : public OutputStream {
   void flush() override;
   // "ByteArrayOutputStream".
   std::string toString() const override;
+  // Returns size().
+  std::int64_t getPosition() override;
+  // Overwrites bytes in place. Throws io::IOException "Failed to seek file
+  // position: {0}" ({0} "ByteArrayOutputStream") when position and size do
+  // not lie within the size() bytes written.
+  void patch(std::int64_t position, const void* src, int size) override;
 
   // Empties the stream; the storage stays.
   void reset() { m_size = 0; }

@@ -63,6 +63,40 @@ int FileOutputStream::write(const void* src, int size) {
   return size;
 }
 
+std::int64_t FileOutputStream::getPosition() {
+  std::streamoff position = -1;
+  if (m_file->stream)
+    position = m_file->stream->rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::out);
+  if (position < 0) detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+  return position;
+}
+
+void FileOutputStream::patch(std::int64_t position, const void* src, int size) {
+  if (!m_file->stream || (m_file->stream->rdstate() & kFailed))
+    detail::raise<IOException>("Failed to write to file: {0}", m_file->name);
+  const std::int64_t end = getPosition();
+  if (position < 0 || size < 0 || position > end - size)
+    detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+  if (size == 0) return;
+  std::ostream& s = *m_file->stream;
+  std::streambuf& buffer = *s.rdbuf();
+  const std::ios_base::openmode out = std::ios_base::out;
+  // Once the put position is in doubt, no later write may land anywhere.
+  if (std::streamoff(buffer.pubseekpos(position, out)) != position) {
+    s.setstate(std::ios_base::badbit);
+    detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+  }
+  const bool taken = buffer.sputn(static_cast<const char*>(src), size) == size;
+  if (std::streamoff(buffer.pubseekpos(end, out)) != end) {
+    s.setstate(std::ios_base::badbit);
+    detail::raise<IOException>("Failed to seek file position: {0}", m_file->name);
+  }
+  if (!taken) {
+    s.setstate(std::ios_base::badbit);
+    detail::raise<IOException>("Failed to write to file: {0}", m_file->name);
+  }
+}
+
 std::string FileOutputStream::toString() const { return m_file->name; }
 
 }  // namespace io

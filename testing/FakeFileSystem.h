@@ -29,7 +29,7 @@
 #include "io/ByteArrayInputStream.h"
 #include "io/FileNotFoundException.h"
 #include "io/IOException.h"
-#include "io/OutputStream.h"
+#include "io/PatchableOutputStream.h"
 #include "io/fs/BaseFileSystem.h"
 #include "io/fs/ResultName.h"
 #include "lang/Format.h"
@@ -263,11 +263,15 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
     std::uint64_t ids = 0;  // file identities given
   };
 
-  // The output stream of a fake file: appends to the node at every write.
-  class Output : public io::OutputStream {
+  // The output stream of a fake file: appends to the node at every write,
+  // and takes patches of what it wrote.
+  class Output : public io::PatchableOutputStream {
    public:
     Output(std::shared_ptr<State> state, std::string path, std::string shown)
-        : m_state(std::move(state)), m_path(std::move(path)), m_shown(std::move(shown)) {}
+        : m_state(std::move(state)),
+          m_path(std::move(path)),
+          m_shown(std::move(shown)),
+          m_start(static_cast<std::int64_t>(m_state->nodes[m_path].bytes.size())) {}
     int write(const void* src, int size) override {
       if (!noteIn(*m_state, "write", m_path))
         throw io::IOException(lang::Format("Failed to write to file: {0}", m_shown));
@@ -280,11 +284,22 @@ class FakeFileSystem : public io::fs::BaseFileSystem {
         throw io::IOException(lang::Format("Cannot flush file output stream: {0}", m_shown));
     }
     std::string toString() const override { return m_shown; }
+    std::int64_t getPosition() override {
+      return static_cast<std::int64_t>(m_state->nodes[m_path].bytes.size()) - m_start;
+    }
+    void patch(std::int64_t position, const void* src, int size) override {
+      if (position < 0 || size < 0 || position > getPosition() - size)
+        throw io::IOException(lang::Format("Failed to seek file position: {0}", m_shown));
+      m_state->nodes[m_path].bytes.replace(
+          static_cast<std::size_t>(m_start + position), static_cast<std::size_t>(size),
+          static_cast<const char*>(src), static_cast<std::size_t>(size));
+    }
 
    private:
     std::shared_ptr<State> m_state;
-    std::string m_path;   // from the top
-    std::string m_shown;  // as the caller named it
+    std::string m_path;    // from the top
+    std::string m_shown;   // as the caller named it
+    std::int64_t m_start;  // the node's size when the stream began
   };
 
   // A replacement in the tree: the result is a node beside the source, put

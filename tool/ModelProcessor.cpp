@@ -3,7 +3,7 @@
 #include <memory>
 #include <utility>
 
-#include "io/FilterOutputStream.h"
+#include "io/PatchableOutputStream.h"
 #include "io/fs/Path.h"
 #include "tool/DiscardingOutputStream.h"
 #include "tool/Printable.h"
@@ -23,21 +23,6 @@ std::int64_t carryTrailingBytes(io::InputStream& in, io::OutputStream& out) {
   for (int n; (n = in.read(buffer, sizeof buffer)) > 0; total += n) out.write(buffer, n);
   return total;
 }
-
-// Passes every byte on to the stream under it and counts them.
-class CountingOutputStream : public io::FilterOutputStream {
- public:
-  explicit CountingOutputStream(io::OutputStream* out) : io::FilterOutputStream(out) {}
-  int write(const void* src, int size) override {
-    const int n = m_out->write(src, size);
-    m_count += n;
-    return n;
-  }
-  std::int64_t count() const { return m_count; }
-
- private:
-  std::int64_t m_count = 0;
-};
 
 }  // namespace
 
@@ -99,10 +84,11 @@ bool ModelProcessor::writeResult(io::fs::Replacement& replacement, const std::st
     tool::ProgressInputStream watched(&stoppable, [this, size](std::int64_t position) {
       if (m_progress) m_progress(position, size);
     });
-    CountingOutputStream counted(out.get());
     io::ChunkInputStream chunkIn(&watched);
     {
-      io::ChunkOutputStream chunkOut(&counted);
+      // Over a stream that takes patches the chunk stream writes through and
+      // fills in each length in place, so no result is held whole in memory.
+      io::ChunkOutputStream chunkOut(out.get());
       try {
         accepted = m_process(chunkIn, chunkOut, m_out);
       } catch (...) {
@@ -110,11 +96,13 @@ bool ModelProcessor::writeResult(io::fs::Replacement& replacement, const std::st
         throw;
       }
     }  // the chunk output stream goes first
-    const std::int64_t trailing = carryTrailingBytes(watched, counted);
+    const std::int64_t trailing = carryTrailingBytes(watched, *out);
     if (trailing > 0)
       m_err << "xmdopt: " << shown << ": " << trailing
             << " bytes after the top-level chunk carried over unchanged" << std::endl;
-    record.bytesAfter = counted.count();
+    // Results and the check mode's sink both count what they took.
+    if (auto* patchable = dynamic_cast<io::PatchableOutputStream*>(out.get()))
+      record.bytesAfter = patchable->getPosition();
   }
   // Every byte must have reached the file before it may replace the source:
   // a failed write throws here instead of going unnoticed.

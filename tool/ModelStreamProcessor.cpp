@@ -3,6 +3,8 @@
 // welded, written (ModelWriter.cpp).
 #include "tool/ModelStreamProcessor.h"
 
+#include <algorithm>
+
 #include "io/EOFException.h"
 #include "io/Raise.h"
 
@@ -28,18 +30,28 @@ bool ModelStreamProcessor::processStream(io::ChunkInputStream& in, io::ChunkOutp
       if (!processModel(in, out, end)) allPassed = false;
       out.endChunk();
     } else {
-      // The whole subchunk, header included. One that the file does not
-      // hold to its end is not padded into a copy that looks whole.
-      in.readBytes(m_copy, start, end - start);
-      if (m_copy.size() != size_t(end - start))
-        io::detail::raise<io::EOFException>("Unexpected end of file in {0}.", in.toString());
-      out.writeBytes(m_copy);
+      copyForeign(in, out, start, end);
     }
     in.endChunk(end);
   }
   out.endChunk();
   in.endChunk(topEnd);
   return allPassed;
+}
+
+void ModelStreamProcessor::copyForeign(io::ChunkInputStream& in, io::ChunkOutputStream& out,
+                                       int start, int end) {
+  // The whole subchunk, header included, a piece at a time; the input's
+  // position stays after the header all along. One that the file does not
+  // hold to its end is not padded into a copy that looks whole.
+  for (int at = start; at < end;) {
+    const int piece = std::min(end - at, kCopyPiece);
+    in.readBytes(m_copy, at, piece);
+    if (m_copy.size() != size_t(piece))
+      io::detail::raise<io::EOFException>("Unexpected end of file in {0}.", in.toString());
+    out.writeBytes(m_copy);
+    at += piece;
+  }
 }
 
 bool ModelStreamProcessor::processModel(io::ChunkInputStream& in, io::ChunkOutputStream& out,

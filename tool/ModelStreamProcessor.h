@@ -57,6 +57,10 @@ class ModelStreamProcessor {
   // Influence pairs of one vertex that reach the sort; later pairs are
   // validated but dropped.
   static constexpr int kMaxSortedInfluences = 32;
+  // Foreign subchunks are copied in pieces of this size, so that a large one
+  // costs no more memory than this (with an output that patches its lengths
+  // in place, io/ChunkOutputStream.h).
+  static constexpr int kCopyPiece = 1 << 20;
 
   // Uses store for every model and writes its lines to console; neither is
   // owned.
@@ -67,7 +71,9 @@ class ModelStreamProcessor {
   // rejected (and written as an empty "model" chunk). Throws the io
   // exceptions of the chunk streams for a malformed container, among them
   // io::EOFException "Unexpected end of file in {0}." for a foreign
-  // subchunk that runs past the end of the input.
+  // subchunk that runs past the end of the input (the input's position then
+  // just after that subchunk's header). After a failure the output holds
+  // part of the result (its top-level chunk still open), to be abandoned.
   bool processStream(io::ChunkInputStream& in, io::ChunkOutputStream& out);
 
   // Reads the "model" chunk whose body starts at the input's position and
@@ -116,6 +122,9 @@ class ModelStreamProcessor {
   // Each reading step returns false after printing the line of a failed
   // check, and throws the io exceptions of the input.
   bool reject(const char* line);
+  // Copies the foreign subchunk at [start, end) of the input, header
+  // included, whose header the input has just read. Throws as processStream.
+  void copyForeign(io::ChunkInputStream& in, io::ChunkOutputStream& out, int start, int end);
   bool readInfo(io::ChunkInputStream& in);
   void buildFormat();
   bool readSubchunks(io::ChunkInputStream& in, int modelEnd);
@@ -129,7 +138,7 @@ class ModelStreamProcessor {
   std::ostream* m_console;  // not owned
   VertexWelder m_welder;
   WeldObserver m_observer;
-  std::vector<unsigned char> m_copy;  // one foreign subchunk at a time
+  std::vector<unsigned char> m_copy;  // one piece of a foreign subchunk
 
   // The model being read; both start afresh with every model.
   Info m_info;

@@ -1,5 +1,6 @@
 #include "io/fs/HandleOutputStream.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "io/Raise.h"
@@ -21,7 +22,35 @@ void HandleOutputStream::writeThrough(const unsigned char* src, std::size_t size
       detail::raise<IOException>("Failed to write to file: {0}", m_name);
     src += part;
     size -= part;
+    m_written += part;
   }
+}
+
+std::int64_t HandleOutputStream::getPosition() {
+  return m_written + static_cast<std::int64_t>(m_buffer.size());
+}
+
+void HandleOutputStream::patch(std::int64_t position, const void* src, int size) {
+  if (!m_file || position < 0 || size < 0 || position > getPosition() - size)
+    detail::raise<IOException>("Failed to seek file position: {0}", m_name);
+  const unsigned char* bytes = static_cast<const unsigned char*>(src);
+  std::int64_t end = position + size;
+  // The part still in the buffer.
+  if (end > m_written) {
+    const std::int64_t from = std::max(position, m_written);
+    std::copy(bytes + (from - position), bytes + size, m_buffer.begin() + (from - m_written));
+    end = from;
+  }
+  if (end <= position) return;
+  // The part already in the file: written there, then back to the end.
+  const std::int64_t written = m_written;
+  if (!platform::SetFilePointerEx(m_file->handle(), position, nullptr, platform::FILE_BEGIN))
+    detail::raise<IOException>("Failed to seek file position: {0}", m_name);
+  m_written = position;
+  writeThrough(bytes, static_cast<std::size_t>(end - position));
+  m_written = written;
+  if (!platform::SetFilePointerEx(m_file->handle(), written, nullptr, platform::FILE_BEGIN))
+    detail::raise<IOException>("Failed to seek file position: {0}", m_name);
 }
 
 int HandleOutputStream::write(const void* src, int size) {

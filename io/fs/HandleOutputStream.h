@@ -3,22 +3,25 @@
 // error message, is the path the file was reached by.
 //
 // Bytes reach the file when the buffer fills, at flush() and at close();
-// a failed write of the platform is an io exception there. Bytes still
+// a failed write of the platform is an io exception there. Written bytes can
+// be patched in place (io::PatchableOutputStream): positions count from
+// where the stream began writing, the file's start for a file opened empty. Bytes still
 // buffered when the stream is destroyed without close() are dropped: the
 // owner of the file decides whether a half-written file is kept.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "io/OutputStream.h"
+#include "io/PatchableOutputStream.h"
 #include "io/fs/OpenFile.h"
 
 namespace io {
 namespace fs {
 
-class HandleOutputStream : public OutputStream {
+class HandleOutputStream : public PatchableOutputStream {
  public:
   explicit HandleOutputStream(std::shared_ptr<OpenFile> file);
 
@@ -33,6 +36,12 @@ class HandleOutputStream : public OutputStream {
   // the file takes fewer bytes, or after close().
   int write(const void* src, int size) override;
   std::string toString() const override;
+  // The bytes written so far, buffered ones included.
+  std::int64_t getPosition() override;
+  // Overwrites written bytes: in the buffer where they still are, else in
+  // the file (the file position is moved there and back). Throws as
+  // io::PatchableOutputStream says, and after close().
+  void patch(std::int64_t position, const void* src, int size) override;
 
  private:
   // Writes size bytes straight to the file, or throws.
@@ -44,6 +53,7 @@ class HandleOutputStream : public OutputStream {
   std::shared_ptr<OpenFile> m_file;  // null once closed
   std::string m_name;
   std::vector<unsigned char> m_buffer;
+  std::int64_t m_written = 0;  // bytes handed to the file
 };
 
 }  // namespace fs

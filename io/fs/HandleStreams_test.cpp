@@ -122,6 +122,40 @@ TEST(HandleOutputStream, SmallAndLargeWritesInOrder) {
   EXPECT_EQ(expected, t.read("f"));
 }
 
+// Patches land where they belong whether their bytes are still buffered,
+// already in the file, or both; the stream goes on at its end.
+TEST(HandleOutputStream, PatchesInTheBufferTheFileAndAcross) {
+  xmdtest::TempDir t;
+  HandleOutputStream out(openFile(t / "f", platform::GENERIC_WRITE, platform::CREATE_NEW));
+  std::string expected = bytesOf(70000);  // more than the buffer: a part reaches the file
+  out.write(expected.data(), 1000);
+  out.write(expected.data() + 1000, 69000);
+  const std::string tail = bytesOf(5000);
+  out.write(tail.data(), static_cast<int>(tail.size()));
+  expected += tail;
+  EXPECT_EQ(75000, out.getPosition());
+  const struct {
+    std::int64_t at;
+    int size;
+  } patches[] = {{0, 4}, {100, 3000}, {69998, 4}, {70000, 8}, {74990, 10}, {75000, 0}};
+  char fill = 'A';
+  for (const auto& p : patches) {
+    const std::string bytes(static_cast<std::size_t>(p.size), fill++);
+    out.patch(p.at, bytes.data(), p.size);
+    expected.replace(static_cast<std::size_t>(p.at), bytes.size(), bytes);
+    EXPECT_EQ(75000, out.getPosition());
+  }
+  for (const auto& bad :
+       {std::make_pair<std::int64_t, int>(-1, 2), std::make_pair<std::int64_t, int>(74999, 2),
+        std::make_pair<std::int64_t, int>(0, -1)})
+    EXPECT_THROW(out.patch(bad.first, "xy", bad.second), IOException) << bad.first;
+  out.write("end", 3);
+  expected += "end";
+  out.close();
+  EXPECT_EQ(expected, t.read("f"));
+  EXPECT_THROW(out.patch(0, "x", 1), IOException);
+}
+
 TEST(HandleOutputStream, AFailedWriteIsAnError) {
   xmdtest::TempDir t;
   t.write("f", "");
