@@ -19,13 +19,13 @@ namespace tool {
 namespace {
 
 // Copies the input through, byte for byte; reports "accepted".
-bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+bool copyAll(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& /*console*/) {
   char buffer[7];
   for (int n; (n = in.read(buffer, sizeof buffer)) > 0;) out.write(buffer, n);
   return true;
 }
 
-bool upper(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& console) {
+bool upper(io::ChunkInputStream& in, io::ChunkOutputStream& out, std::ostream& /*console*/) {
   char c;
   while (in.read(&c, 1) == 1) {
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
