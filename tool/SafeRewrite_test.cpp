@@ -497,11 +497,12 @@ TEST(SafeRewrite, AnOwnerTheResultCannotTakeKeepsTheSource) {
     EXPECT_EQ(c.replaced ? resultOf(xmdsamples::crate()) : xmdsamples::crate(),
               t.read(std::string("m/") + c.name))
         << c.name;
-    if (!c.replaced)
+    if (!c.replaced) {
       EXPECT_NE(std::string::npos,
                 r.err.find("xmdopt: " + t.path() + "/m/" + c.name +
                            " kept unchanged: its result cannot be given its owner and group: "))
           << r.err;
+    }
   }
   EXPECT_TRUE(resultsIn(t / "m").empty());
 }

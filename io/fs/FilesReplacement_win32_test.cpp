@@ -250,6 +250,25 @@ TEST(FilesReplacementWin32, NamesInTheCodePageAndOutsideIt) {
   EXPECT_TRUE(resultsIn(t.path()).empty());
 }
 
+TEST(FilesReplacementWin32, ADrivesRootHoldsEveryPathOnIt) {
+  xmdtest::TempDir t;
+  t.write("m.xmd", "old");
+  const std::string& path = t.path();
+  if (path.size() < 4 || path[1] != ':' || path[2] != '/')
+    GTEST_SKIP() << "the temp dir lies on no drive letter: " << path;
+  FilesFileSystem fs(path.substr(0, 3));  // "C:/"
+  const std::string below = path.substr(3);
+  EXPECT_TRUE(fs.isInsideRoot(""));
+  EXPECT_TRUE(fs.isInsideRoot(below));
+  std::unique_ptr<Replacement> r = openOrFail(fs, below + "/m.xmd");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(below + "/m.xmd", r->replacedPath());
+  writeResult(*r, "new");
+  std::string reason;
+  EXPECT_EQ(Replacement::kReplaced, r->commit(reason)) << reason;
+  EXPECT_EQ("new", t.read("m.xmd"));
+}
+
 }  // namespace
 }  // namespace fs
 }  // namespace io
