@@ -22,10 +22,10 @@
 // On Windows an entry opened here may be read, renamed or removed by others
 // meanwhile, never written; an entry another program holds open for writing
 // does not open (ERROR_SHARING_VIOLATION). Windows keeps owners as security
-// identifiers and access rules as lists, which this layer does not carry:
-// there every file is owned by user and group 0 (as the process is,
-// Process.h), and its permissions are 0666, or 0444 when it is read-only
-// (directories add 0111).
+// identifiers, which this layer does not carry, and access rules as lists,
+// which it copies whole (CopyFileAccess): there every file is owned by user
+// and group 0 (as the process is, Process.h), and its permissions are 0666,
+// or 0444 when it is read-only (directories add 0111).
 #pragma once
 
 #include <cstdint>
@@ -107,10 +107,10 @@ DWORD GetFinalPathNameByHandleW(HANDLE file, char16_t* buffer, DWORD size, DWORD
 
 // Opens the entry name of directory. access: GENERIC_READ and/or
 // GENERIC_WRITE. disposition: OPEN_EXISTING, or CREATE_NEW to create a new
-// file readable and writable by its owner alone (on Windows: with the access
-// rules its directory hands down) (ERROR_FILE_EXISTS when the name exists in
-// any form, a link included). flags: FILE_FLAG_FOLLOW_LINK,
-// FILE_FLAG_BACKUP_SEMANTICS (lets a directory open for reading). Never
+// file readable and writable by its owner alone (on Windows: an access list
+// that lets the process's user alone in, whatever its directory hands down)
+// (ERROR_FILE_EXISTS when the name exists in any form, a link included). flags:
+// FILE_FLAG_FOLLOW_LINK, FILE_FLAG_BACKUP_SEMANTICS (lets a directory open for reading). Never
 // waits. Returns the handle or INVALID_HANDLE_VALUE.
 HANDLE CreateFileAtW(HANDLE directory, const char16_t* name, DWORD access, DWORD disposition,
                      DWORD flags);
@@ -135,5 +135,11 @@ BOOL SetFileOwner(HANDLE file, DWORD owner, DWORD group);
 // Sets the 07777 permission bits of an open file (on Windows: the owner's
 // write bit alone, as the read-only attribute). TRUE on success.
 BOOL SetFilePermissions(HANDLE file, DWORD permissions);
+// Gives the open file to the access rules of the open file from. On POSIX
+// they are the permission bits, which SetFilePermissions gives: nothing is
+// done here. On Windows they are the file's access list, copied whole,
+// protected from its directory's or inheriting from it as from's is (to
+// must have been created by CreateFileAtW). TRUE on success.
+BOOL CopyFileAccess(HANDLE from, HANDLE to);
 
 }  // namespace platform

@@ -15,12 +15,13 @@
 // are held (the caller checks a file's identity before it replaces it).
 //
 // Owners and permissions: the system keeps a file's owner as a security
-// identifier and its access rules in a list, neither of which this layer
-// carries. Every file reads as owned by user and group 0 (as the process
-// does, Process.h), so an owner is never changed; of the permission bits only
-// the owner's write bit has a meaning here, the inverse of the read-only
-// attribute. Locks are the system's byte-range locks over the whole file,
-// which also keep other handles from reading the file while they last.
+// identifier, which this layer does not carry: every file reads as owned by
+// user and group 0 (as the process does, Process.h), so an owner is never
+// changed. Of the permission bits only the owner's write bit has a meaning
+// here, the inverse of the read-only attribute; the access rules are the
+// file's access list, which a new file gets private (the process's user
+// alone) and CopyFileAccess (FileAccess_win32.cpp) copies whole. Locks are the system's byte-range
+// locks over the whole file, which also keep other handles from reading the file while they last.
 #include <cstring>
 #include <string>
 
@@ -121,11 +122,13 @@ enum class Links { kRefuse, kAsItself, kFollow };
 // what is not followed must still lie in directory once open. Returns the
 // handle or INVALID_HANDLE_VALUE.
 HANDLE openEntry(HANDLE directory, const char16_t* name, ::DWORD access, ::DWORD share,
-                 ::DWORD disposition, ::DWORD flags, Links links) {
+                 ::DWORD disposition, ::DWORD flags, Links links,
+                 ::SECURITY_ATTRIBUTES* security = nullptr) {
   std::wstring parent, path;
   if (!entryPath(directory, name, &parent, &path)) return INVALID_HANDLE_VALUE;
   if (links != Links::kFollow) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
-  const HANDLE h = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  const HANDLE h =
+      ::CreateFileW(path.c_str(), access, share, security, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE || links == Links::kFollow) return h;
   ::BY_HANDLE_FILE_INFORMATION info;
   DWORD error = ERROR_SUCCESS;
@@ -227,10 +230,18 @@ HANDLE CreateFileAtW(HANDLE directory, const char16_t* name, DWORD access, DWORD
     win32::fail(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
+  ::DWORD systemAccess = access & (GENERIC_READ | GENERIC_WRITE);
+  // A new file lets the process's user alone in, until it is given other
+  // rules through this handle (CopyFileAccess).
+  win32::OwnerOnly owner;
+  if (disposition == CREATE_NEW) {
+    if (owner.attributes() == nullptr) return INVALID_HANDLE_VALUE;
+    systemAccess |= READ_CONTROL | WRITE_DAC;
+  }
   const ::DWORD systemFlags = FILE_ATTRIBUTE_NORMAL | (flags & FILE_FLAG_BACKUP_SEMANTICS);
-  const HANDLE h = openEntry(
-      directory, name, access & (GENERIC_READ | GENERIC_WRITE), kSharing, disposition, systemFlags,
-      (flags & FILE_FLAG_FOLLOW_LINK) != 0 ? Links::kFollow : Links::kRefuse);
+  const HANDLE h = openEntry(directory, name, systemAccess, kSharing, disposition, systemFlags,
+                             (flags & FILE_FLAG_FOLLOW_LINK) != 0 ? Links::kFollow : Links::kRefuse,
+                             disposition == CREATE_NEW ? owner.attributes() : nullptr);
   // The system says that a name exists in two ways.
   if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ALREADY_EXISTS)
     win32::fail(ERROR_FILE_EXISTS);

@@ -7,6 +7,7 @@
 // and a handle's path stops at MAX_PATH: those two tests are skipped there.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 #include "platform/FileAt.h"
 #include "platform/Win32.h"
 #include "testing/TempDir.h"
+
+// After the system's own declarations (platform/Win32.h).
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace platform {
 namespace {
@@ -81,6 +86,51 @@ TEST(FileAtWin32, NewFilesAreNeverOpenedTwice) {
   CloseHandle(created.h);
   created.h = INVALID_HANDLE_VALUE;
   EXPECT_EQ("abc", t.read("new"));  // not truncated
+}
+
+// The access list of an open file in the system's text form ("D:P(A;;FA;;;S-...)");
+// "!error N" when it cannot be read.
+std::string accessListOf(HANDLE h) {
+  ::PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const ::DWORD error = ::GetSecurityInfo(h, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                          nullptr, nullptr, nullptr, &descriptor);
+  if (error != 0) return "!error " + std::to_string(error);
+  ::LPSTR text = nullptr;
+  std::string out = "!error text";
+  if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    out = text;
+    ::LocalFree(text);
+  }
+  ::LocalFree(descriptor);
+  return out;
+}
+
+TEST(FileAtWin32, NewFilesAreTheUsersAloneUntilGivenTheirSourcesRules) {
+  xmdtest::TempDir t;
+  t.write("source", "x");
+  Handle dir(openPath(t.path()));
+  Handle source(openAt(dir.h, u"source"));
+  Handle created(openAt(dir.h, u"new", GENERIC_READ | GENERIC_WRITE, CREATE_NEW));
+  ASSERT_TRUE(created.ok());
+  // One user and nobody else (Wine reads an access list back from the
+  // POSIX mode it keeps, which adds the system's own account, "SY").
+  const std::string fresh = accessListOf(created.h);
+  std::set<std::string> trustees;
+  for (std::size_t at = fresh.find('('); at != std::string::npos; at = fresh.find('(', at + 1)) {
+    const std::size_t end = fresh.find(')', at);
+    const std::size_t last = fresh.rfind(';', end);
+    trustees.insert(fresh.substr(last + 1, end - last - 1));
+  }
+  trustees.erase("SY");
+  ASSERT_EQ(1u, trustees.size()) << fresh;
+  EXPECT_EQ(0u, trustees.begin()->find("S-1-5-")) << fresh;  // a user's own
+  const std::string rules = accessListOf(source.h);
+  ASSERT_NE(rules, fresh);
+  EXPECT_TRUE(CopyFileAccess(source.h, created.h));
+  EXPECT_EQ(rules, accessListOf(created.h));
+  EXPECT_FALSE(CopyFileAccess(source.h, INVALID_HANDLE_VALUE));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
 }
 
 TEST(FileAtWin32, NamesAreOneComponentAndNeverADevice) {

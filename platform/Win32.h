@@ -132,6 +132,23 @@ inline ::FILETIME toSystem(const FILETIME& t) {
 ::BOOL WINAPI onConsoleControl(::DWORD event);
 int stopSignalOf(::DWORD event);
 
+// A security descriptor whose access list lets the process's user alone in
+// (protected from what a directory hands down), for a new file; built from
+// the process's token (FileAccess_win32.cpp). attributes() is null, with the
+// last error set, when it could not be built.
+class OwnerOnly {
+ public:
+  OwnerOnly();
+  ~OwnerOnly();
+  OwnerOnly(const OwnerOnly&) = delete;
+  OwnerOnly& operator=(const OwnerOnly&) = delete;
+  ::SECURITY_ATTRIBUTES* attributes() { return m_descriptor != nullptr ? &m_attributes : nullptr; }
+
+ private:
+  ::PSECURITY_DESCRIPTOR m_descriptor = nullptr;  // LocalAlloc'ed by the system
+  ::SECURITY_ATTRIBUTES m_attributes{};
+};
+
 // Sets the last error and returns FALSE.
 inline BOOL fail(DWORD error) {
   ::SetLastError(error);

@@ -215,7 +215,7 @@ Replacement::Outcome FilesReplacement::commit(std::string& reason) {
     }
   }
   if (!platform::SetFilePermissions(h, (m_source.permissions & kPlainPermissions) | kOwnerWrite) ||
-      !platform::FlushFileBuffers(h)) {
+      !platform::CopyFileAccess(m_sourceFile->handle(), h) || !platform::FlushFileBuffers(h)) {
     reason = lastError();
     abandon();
     return kFailed;

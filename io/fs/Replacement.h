@@ -59,7 +59,8 @@ class Replacement : private boost::noncopyable {
   // "Failed to open file for writing: {0}" with the result's path.
   virtual lang::Ptr<OutputStream> createResult() = 0;
   // Gives the result the source's owner and group and its permission bits
-  // (without setuid, setgid and sticky; writable by the owner), forces it to
+  // (without setuid, setgid and sticky; writable by the owner), and its
+  // access list where the system keeps one (Windows), forces it to
   // the disk, checks that the source is still the file that was opened, and
   // gives the result the source's name. reason gets the platform's words for
   // kFailed and kOwnerNotKept. The result's stream must be closed first.
