@@ -14,6 +14,14 @@ DWORD GetFileAttributesW(const char16_t* path) {
   return ::GetFileAttributesW(win32::wide(path));
 }
 
+DWORD GetFileAttributesA(const char* path) {
+  if (path == nullptr) {
+    win32::fail(ERROR_INVALID_PARAMETER);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return ::GetFileAttributesA(path);
+}
+
 BOOL SetFileAttributesW(const char16_t* path, DWORD attributes) {
   if (path == nullptr) return win32::fail(ERROR_INVALID_PARAMETER);
   return ::SetFileAttributesW(win32::wide(path), attributes);

@@ -282,6 +282,11 @@ BOOL SetFileOwner(HANDLE h, DWORD owner, DWORD group) {
   return TRUE;
 }
 
+BOOL CopyFileAccess(HANDLE from, HANDLE to) {
+  // The permission bits are all there is (SetFilePermissions).
+  return fileOf(from) != nullptr && fileOf(to) != nullptr ? TRUE : FALSE;
+}
+
 BOOL SetFilePermissions(HANDLE h, DWORD permissions) {
   File* f = fileOf(h);
   if (f == nullptr) return FALSE;

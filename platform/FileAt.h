@@ -14,9 +14,18 @@
 // Handles come from CreateFileW (FileApi.h) or CreateFileAtW and belong to
 // the caller until CloseHandle, which also lets go of a lock. Names are
 // zero-terminated UTF-16; a name is one component: it may not hold "/" and
-// may not be "." or "..", while a backslash or a colon is an ordinary
-// character of it. Every call is safe from any thread; failures leave their
-// reason in GetLastError().
+// may not be "." or "..". A backslash or a colon is an ordinary character of
+// a POSIX name; on Windows, where they separate paths and name streams, a
+// name holding one is refused (ERROR_INVALID_NAME). Every call is safe from
+// any thread; failures leave their reason in GetLastError().
+//
+// On Windows an entry opened here may be read, renamed or removed by others
+// meanwhile, never written; an entry another program holds open for writing
+// does not open (ERROR_SHARING_VIOLATION). Windows keeps owners as security
+// identifiers, which this layer does not carry, and access rules as lists,
+// which it copies whole (CopyFileAccess): there every file is owned by user
+// and group 0 (as the process is, Process.h), and its permissions are 0666,
+// or 0444 when it is read-only (directories add 0111).
 #pragma once
 
 #include <cstdint>
@@ -81,13 +90,16 @@ constexpr DWORD FILE_END = 2;
 // (ERROR_NEGATIVE_SEEK). TRUE on success.
 BOOL SetFilePointerEx(HANDLE file, std::int64_t distance, std::int64_t* position, DWORD origin);
 // Locks the whole file for this handle (the range is ignored), exclusive
-// with LOCKFILE_EXCLUSIVE_LOCK, else shared. Advisory: only other lockers
-// see it. With LOCKFILE_FAIL_IMMEDIATELY a lock held through another handle
+// with LOCKFILE_EXCLUSIVE_LOCK, else shared. On POSIX advisory: only other
+// lockers see it; on Windows it also keeps other handles from reading and
+// writing the file. With LOCKFILE_FAIL_IMMEDIATELY a lock held through another handle
 // fails at once with ERROR_LOCK_VIOLATION instead of waiting. overlapped
 // must be null. The lock lasts until CloseHandle, or the end of the process.
 BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD bytesLow, DWORD bytesHigh,
                 void* overlapped);
-// The absolute path, without links, of the open file (flags must be 0):
+// The absolute path, without links, of the open file (flags must be 0), with
+// "/" between its components (on Windows "C:/models/a.xmd", or
+// "//server/share/a.xmd", without the system's "\\?\" in front):
 // writes it zero-terminated into buffer (size units) and returns its length;
 // when it does not fit, returns the size it needs, terminator included; 0 on
 // failure.
@@ -95,9 +107,10 @@ DWORD GetFinalPathNameByHandleW(HANDLE file, char16_t* buffer, DWORD size, DWORD
 
 // Opens the entry name of directory. access: GENERIC_READ and/or
 // GENERIC_WRITE. disposition: OPEN_EXISTING, or CREATE_NEW to create a new
-// file readable and writable by its owner alone (ERROR_FILE_EXISTS when the
-// name exists in any form, a link included). flags: FILE_FLAG_FOLLOW_LINK,
-// FILE_FLAG_BACKUP_SEMANTICS (lets a directory open for reading). Never
+// file readable and writable by its owner alone (on Windows: an access list
+// that lets the process's user alone in, whatever its directory hands down)
+// (ERROR_FILE_EXISTS when the name exists in any form, a link included). flags:
+// FILE_FLAG_FOLLOW_LINK, FILE_FLAG_BACKUP_SEMANTICS (lets a directory open for reading). Never
 // waits. Returns the handle or INVALID_HANDLE_VALUE.
 HANDLE CreateFileAtW(HANDLE directory, const char16_t* name, DWORD access, DWORD disposition,
                      DWORD flags);
@@ -107,16 +120,27 @@ BOOL GetFileStatus(HANDLE file, FILE_STATUS* status);
 // followed: its kind is FILE_KIND_LINK). TRUE on success.
 BOOL GetFileStatusAtW(HANDLE directory, const char16_t* name, FILE_STATUS* status);
 // Gives the entry from of directory the name to, in one step; an entry named
-// to (not a directory) is replaced. Links are not followed. TRUE on success.
+// to (not a directory) is replaced, a read-only one too. Links are not
+// followed. TRUE on success; ERROR_SHARING_VIOLATION when the system will not
+// replace to while it is open (Windows does not, whoever holds it open, the
+// caller included).
 BOOL MoveFileAtW(HANDLE directory, const char16_t* from, const char16_t* to);
 // Removes the entry name of directory (a file or a link, never what a link
 // points to; not a directory). TRUE on success.
 BOOL DeleteFileAtW(HANDLE directory, const char16_t* name);
 // Gives an open file the owner and the group (ERROR_ACCESS_DENIED when the
-// process may not). TRUE on success.
+// process may not; on Windows ERROR_NOT_SUPPORTED for any but 0). TRUE on
+// success.
 BOOL SetFileOwner(HANDLE file, DWORD owner, DWORD group);
-// Sets the 07777 permission bits of an open file. TRUE on success.
+// Sets the 07777 permission bits of an open file (on Windows: the owner's
+// write bit alone, as the read-only attribute). TRUE on success.
 BOOL SetFilePermissions(HANDLE file, DWORD permissions);
+// Gives the open file to the access rules of the open file from. On POSIX
+// they are the permission bits, which SetFilePermissions gives: nothing is
+// done here. On Windows they are the file's access list, copied whole,
+// protected from its directory's or inheriting from it as from's is (to
+// must have been created by CreateFileAtW). TRUE on success.
+BOOL CopyFileAccess(HANDLE from, HANDLE to);
 
 // Batched durability: WriteOutFileData starts writing a file's data to the
 // disk without waiting for the disk's own cache, and FlushVolumeOfFile then

@@ -271,6 +271,14 @@ TEST(FileAt, OwnerAndPermissionsThroughTheHandle) {
   Handle f(openAt(dir.h, "f", GENERIC_WRITE));
   EXPECT_TRUE(SetFilePermissions(f.h, 02640));
   EXPECT_EQ(02640u, modeOf(t / "f"));
+  // The bits are all the access rules there are: copying them changes nothing.
+  t.write("g", "y");
+  ASSERT_EQ(0, chmod((t / "g").c_str(), 0604));
+  Handle g(openAt(dir.h, "g"));
+  EXPECT_TRUE(CopyFileAccess(g.h, f.h));
+  EXPECT_EQ(02640u, modeOf(t / "f"));
+  EXPECT_FALSE(CopyFileAccess(g.h, INVALID_HANDLE_VALUE));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
   if (geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
   EXPECT_TRUE(SetFileOwner(f.h, 65534, 65534));
   FILE_STATUS st;

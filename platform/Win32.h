@@ -13,6 +13,7 @@
 #include "platform/CodePage.h"
 #include "platform/CriticalSection.h"
 #include "platform/FileApi.h"
+#include "platform/FileAt.h"
 #include "platform/LastError.h"
 
 // Every constant that this layer's headers share with the system's.
@@ -63,13 +64,23 @@
   X(FILE_WRITE_ATTRIBUTES)            \
   X(FILE_SHARE_READ)                  \
   X(FILE_SHARE_WRITE)                 \
+  X(FILE_SHARE_DELETE)                \
   X(CREATE_NEW)                       \
   X(CREATE_ALWAYS)                    \
   X(OPEN_EXISTING)                    \
   X(OPEN_ALWAYS)                      \
   X(TRUNCATE_EXISTING)                \
   X(FILE_FLAG_BACKUP_SEMANTICS)       \
-  X(REPLACEFILE_WRITE_THROUGH)
+  X(REPLACEFILE_WRITE_THROUGH)        \
+  X(FILE_TYPE_UNKNOWN)                \
+  X(FILE_TYPE_DISK)                   \
+  X(FILE_TYPE_CHAR)                   \
+  X(FILE_TYPE_PIPE)                   \
+  X(LOCKFILE_FAIL_IMMEDIATELY)        \
+  X(LOCKFILE_EXCLUSIVE_LOCK)          \
+  X(FILE_BEGIN)                       \
+  X(FILE_CURRENT)                     \
+  X(FILE_END)
 // clang-format on
 
 namespace platform {
@@ -113,6 +124,30 @@ inline ::FILETIME toSystem(const FILETIME& t) {
   out.dwHighDateTime = t.dwHighDateTime;
   return out;
 }
+
+// The console control handler of Signals_win32.cpp, which catchStopSignals
+// installs: TRUE when it took the event (its tests call it as the system
+// would). stopSignalOf: the signal number it records for a console event
+// (SIGINT 2, SIGTERM 15), 0 for an event that is not a stop request.
+::BOOL WINAPI onConsoleControl(::DWORD event);
+int stopSignalOf(::DWORD event);
+
+// A security descriptor whose access list lets the process's user alone in
+// (protected from what a directory hands down), for a new file; built from
+// the process's token (FileAccess_win32.cpp). attributes() is null, with the
+// last error set, when it could not be built.
+class OwnerOnly {
+ public:
+  OwnerOnly();
+  ~OwnerOnly();
+  OwnerOnly(const OwnerOnly&) = delete;
+  OwnerOnly& operator=(const OwnerOnly&) = delete;
+  ::SECURITY_ATTRIBUTES* attributes() { return m_descriptor != nullptr ? &m_attributes : nullptr; }
+
+ private:
+  ::PSECURITY_DESCRIPTOR m_descriptor = nullptr;  // LocalAlloc'ed by the system
+  ::SECURITY_ATTRIBUTES m_attributes{};
+};
 
 // Sets the last error and returns FALSE.
 inline BOOL fail(DWORD error) {

@@ -126,13 +126,20 @@ if [ ! -f "$gtest_dir/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
   rm -rf "$gtest_dir/build"
 fi
 
+# The header-only libraries of the command line (CLI11) and of the report
+# (nlohmann-json), Debian's own, in a folder that holds only them.
+headers=$cache/headers
+mkdir -p "$headers"
+ln -sfn /usr/include/CLI "$headers/CLI"
+ln -sfn /usr/include/nlohmann "$headers/nlohmann"
+
 # --- 3. the project -----------------------------------------------------------
 step "cross-building xmdopt"
 launcher=()  # ccache, where the machine has it, keeps a rebuild from scratch cheap
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-  -DXMDOPT_BUILD_BENCH=OFF \
+  -DXMDOPT_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-isystem $headers" \
   -DBoost_NO_BOOST_CMAKE=ON -DBoost_USE_STATIC_LIBS=ON \
   -DBoost_INCLUDE_DIR="$boost_dir/include" \
   -DBoost_SERIALIZATION_LIBRARY_RELEASE="$boost_lib_dir/libboost_serialization.a" \

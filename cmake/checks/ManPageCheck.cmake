@@ -1,7 +1,8 @@
 # Checks the manual page (cmake -P; ctest runs it, see cmake/XmdInstall.cmake):
 # groff renders it with every warning enabled and says nothing; it has the
 # usual sections; and every option and exit status that `xmdopt --help`
-# lists appears in it. Variables: MAN_PAGE, XMDOPT_EXE.
+# lists appears in it. Variables: MAN_PAGE, XMDOPT_EXE, and XMDOPT_EMULATOR
+# (what runs a cross-built xmdopt; empty for a native one).
 include(${CMAKE_CURRENT_LIST_DIR}/CheckSupport.cmake)
 
 execute_process(COMMAND groff -man -Tutf8 -ww -z ${MAN_PAGE}
@@ -45,7 +46,8 @@ endfunction()
 section(options_section OPTIONS)
 section(exit_section "EXIT STATUS")
 
-xmd_run(help ${XMDOPT_EXE} --help)
+xmd_run(help ${XMDOPT_EMULATOR} ${XMDOPT_EXE} --help)
+string(REPLACE "\r" "" help "${help}")  # Windows ends its console lines with CR LF
 # Option lines of the help: "  -x, --long ..." or "  --long ...".
 string(REGEX MATCHALL "\n  (-[A-Za-z0-9], )?--[a-z][a-z-]*" option_lines "${help}")
 set(options)

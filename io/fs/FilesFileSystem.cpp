@@ -198,7 +198,8 @@ const std::string& FilesFileSystem::finalRoot() {
 bool FilesFileSystem::insideRoot(const std::string& final) {
   const std::string& root = finalRoot();
   if (root.empty() || final.empty()) return false;
-  if (root == "/") return final[0] == '/';
+  // A root that ends in "/" ("/", "C:/") holds every path that starts with it.
+  if (root.back() == '/') return final.compare(0, root.size(), root) == 0;
   return final == root || (final.size() > root.size() && final.compare(0, root.size(), root) == 0 &&
                            final[root.size()] == '/');
 }
@@ -294,7 +295,9 @@ bool FilesFileSystem::followLink(FilesReplacement::Place& place, FileId& target,
   }
   // The target's own directory, reached again by its path without links: it
   // must still be that directory, inside the root.
-  const std::string directory = slash == 0 ? "/" : final.substr(0, slash);
+  // A file system's own root keeps its "/" ("/", "C:/").
+  const std::string parent = final.substr(0, slash);
+  const std::string directory = parent.find('/') == std::string::npos ? parent + "/" : parent;
   place.directory = openDirectory(NativePath(directory));
   if (!place.directory || finalPathOf(*place.directory) != directory) {
     refusal = Replacement::kChangedWhileOpened;
@@ -304,7 +307,7 @@ bool FilesFileSystem::followLink(FilesReplacement::Place& place, FileId& target,
   place.leftovers = leftoversIn(directory);
   place.name = final.substr(slash + 1);
   const std::string& root = finalRoot();
-  place.relativePath = final.substr(root == "/" ? 1 : root.size() + 1);
+  place.relativePath = final.substr(root.back() == '/' ? root.size() : root.size() + 1);
   target.volume = static_cast<std::uint32_t>(status.device ^ (status.device >> 32));
   target.index = status.inode;
   return true;

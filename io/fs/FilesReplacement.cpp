@@ -216,7 +216,7 @@ Replacement::Outcome FilesReplacement::seal(std::string& reason) {
     }
   }
   if (!platform::SetFilePermissions(h, (m_source.permissions & kPlainPermissions) | kOwnerWrite) ||
-      !platform::WriteOutFileData(h)) {
+      !platform::CopyFileAccess(m_sourceFile->handle(), h) || !platform::WriteOutFileData(h)) {
     reason = lastError();
     abandon();
     return kFailed;
@@ -257,8 +257,22 @@ Replacement::Outcome FilesReplacement::commit(std::string& reason) {
     abandon();
     return kFailed;
   }
-  if (!platform::MoveFileAtW(m_place.directory->handle(), lang::ansiToWide(m_resultName).c_str(),
-                             lang::ansiToWide(m_place.name).c_str())) {
+  const std::u16string from = lang::ansiToWide(m_resultName);
+  const std::u16string to = lang::ansiToWide(m_place.name);
+  bool renamed = platform::MoveFileAtW(m_place.directory->handle(), from.c_str(), to.c_str());
+  if (!renamed && platform::GetLastError() == platform::ERROR_SHARING_VIOLATION) {
+    // The system will not replace a file while it is open, this
+    // replacement's own handle included: the source (and its lock) is let
+    // go, checked once more, and the rename tried again.
+    m_input.reset();
+    m_sourceFile->close();
+    if (!unchanged(m_place.name, m_source, true)) {
+      abandon();
+      return kSourceChanged;
+    }
+    renamed = platform::MoveFileAtW(m_place.directory->handle(), from.c_str(), to.c_str());
+  }
+  if (!renamed) {
     reason = lastError();
     abandon();
     return kFailed;

@@ -62,8 +62,9 @@ class Replacement : private boost::noncopyable {
   // "Failed to open file for writing: {0}" with the result's path.
   virtual lang::Ptr<OutputStream> createResult() = 0;
   // Gives the result the source's owner and group and its permission bits
-  // (without setuid, setgid and sticky; writable by the owner) and starts
-  // writing it out to the disk. kReplaced when done (the result is ready),
+  // (without setuid, setgid and sticky; writable by the owner), and its
+  // access list where the system keeps one (Windows), and starts writing it
+  // out to the disk. kReplaced when done (the result is ready),
   // else kOwnerNotKept or kFailed with the reason (the result then dropped).
   // The result's stream must be closed first. Called by commit when not
   // called before.
