@@ -3,7 +3,9 @@
 // caught there and rendered on standard error. main owns the one model store
 // and the one processor of the run and hands the processor to the driver;
 // the processor prints to the same stream as the driver.
+#include <cstdlib>
 #include <iostream>
+#include <new>
 #include <memory>
 #include <vector>
 
@@ -25,14 +27,24 @@ int main(int argc, char** argv) {
   // Static storage, named by nothing but main: its 20 MB start as zero pages
   // that the system maps only as models touch them. (Zeroing a heap store
   // touches them all, which costs more than a small run.) The first worker
-  // uses it; each further worker gets a store of its own.
+  // uses it; each further worker gets a store of its own, from calloc for
+  // the same reason: its zero pages are mapped only as they are touched.
   static tool::ModelStore store;
-  std::vector<std::unique_ptr<tool::ModelStore>> moreStores;
+  struct StoreDeleter {
+    void operator()(tool::ModelStore* s) const {
+      s->~ModelStore();
+      std::free(s);
+    }
+  };
+  std::vector<std::unique_ptr<tool::ModelStore, StoreDeleter>> moreStores;
   std::vector<std::unique_ptr<tool::ModelStreamProcessor>> processors;
   auto makeProcessor = [&]() -> tool::ModelProcessor::StreamProcessor {
     tool::ModelStore* own = &store;
     if (!processors.empty()) {
-      moreStores.emplace_back(new tool::ModelStore());
+      void* zeroed = std::calloc(1, sizeof(tool::ModelStore));
+      if (zeroed == nullptr) throw std::bad_alloc();
+      // Default-initialised in place: the numbers keep calloc's zeros.
+      moreStores.emplace_back(new (zeroed) tool::ModelStore);
       own = moreStores.back().get();
     }
     processors.emplace_back(new tool::ModelStreamProcessor(*own, out));
