@@ -164,36 +164,37 @@ int Batch::run(const std::vector<PlannedFile>& files) {
   m_group.clear();
   m_jobs.clear();
   m_files = nullptr;
+  return close(ended, std::chrono::duration<double>(std::chrono::steady_clock::now() - start));
+}
+
+int Batch::close(bool ended, std::chrono::duration<double> time) {
   if (!flushAll()) m_replaceFailed = true;
   m_progress.finish();
   const int status = exitStatus(ended);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (m_report) m_report->close(m_tally, m_settings.check, seconds, status);
+  if (m_report) m_report->close(m_tally, m_settings.check, time.count(), status);
   if (!m_settings.quiet)
-    m_err << tool::summaryLine(m_tally, seconds, m_settings.check) << std::endl;
+    m_err << tool::summaryLine(m_tally, time.count(), m_settings.check) << std::endl;
   return status;
 }
 
 void Batch::prepare(std::size_t index, int worker) {
   Job& job = *m_jobs[index];
-  ModelProcessor::Settings settings;
-  settings.check = m_settings.check;
-  settings.stopSignal = m_settings.stopSignal;
-  job.processor.reset(new ModelProcessor(job.file.fileSystem, job.file.root,
-                                         m_processors[static_cast<std::size_t>(worker)], job.lines,
-                                         job.notes, settings));
   // One worker works on the batch's own thread, so the progress line can
   // follow it file by file and byte by byte.
-  if (m_settings.jobs == 1) {
+  if (m_settings.jobs == 1)
     m_progress.startFile(static_cast<std::int64_t>(index),
                          static_cast<std::int64_t>(m_files->size()), printable(job.record.path), 0);
-    if (m_progress.enabled())
+  try {  // nothing may leave a worker: a failure is the file's, passed on in order
+    ModelProcessor::Settings settings;
+    settings.check = m_settings.check;
+    settings.stopSignal = m_settings.stopSignal;
+    job.processor.reset(new ModelProcessor(job.file.fileSystem, job.file.root,
+                                           m_processors[static_cast<std::size_t>(worker)],
+                                           job.lines, job.notes, settings));
+    if (m_settings.jobs == 1 && m_progress.enabled())
       job.processor->setProgress([this](std::int64_t position, std::int64_t size) {
         m_progress.fileBytes(position, size);
       });
-  }
-  try {
     if (!job.file.failure.empty()) throw std::runtime_error(job.file.failure);
     job.outcome = job.processor->prepare(job.file.relativePath, job.record);
   } catch (...) {

@@ -18,6 +18,7 @@
 // its own, each with the stream processing made for it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -99,6 +100,9 @@ class Batch {
   // Passes the lines of job on and reports its failure; false when the run
   // must end. Throws StopRequested when the failure is a stop.
   bool finishFailed(Job& job);
+  // Flushes what is pending, writes the report's end and the summary line;
+  // returns the exit status. time: how long the run took.
+  int close(bool ended, std::chrono::duration<double> time);
   // Passes the console lines and the notes of job on.
   void passOn(Job& job);
   // Adds the record of job to the tally and the report.
