@@ -24,6 +24,8 @@ namespace {
 // number, as a shell reports a process the signal killed (130 for SIGINT,
 // 143 for SIGTERM).
 constexpr int kStoppedStatus = 128;
+// What stops a file read ahead when the run has ended: no signal's number.
+constexpr int kDropped = -1;
 
 const char kOptimization[] = "INFO - optimization ";
 const char kError[] = "ERROR - ";
@@ -160,7 +162,10 @@ int Batch::run(const std::vector<PlannedFile>& files) {
     if (!ended && m_stoppedBy == 0) {
       if (const int signal = stopSignal()) stop(StopRequested(signal, std::string()));
     }
+    // Files still being read are given up at their next read.
+    m_dropAhead = true;
   }  // the workers end first; files handed out and not finished are dropped
+  m_dropAhead = false;
   m_group.clear();
   m_jobs.clear();
   m_files = nullptr;
@@ -187,7 +192,9 @@ void Batch::prepare(std::size_t index, int worker) {
   try {  // nothing may leave a worker: a failure is the file's, passed on in order
     ModelProcessor::Settings settings;
     settings.check = m_settings.check;
-    settings.stopSignal = m_settings.stopSignal;
+    // A file a worker has in hand when the run ends stops like one a signal
+    // stops (it is dropped unreported).
+    settings.stopSignal = [this] { return m_dropAhead ? kDropped : stopSignal(); };
     job.processor.reset(new ModelProcessor(job.file.fileSystem, job.file.root,
                                            m_processors[static_cast<std::size_t>(worker)],
                                            job.lines, job.notes, settings));

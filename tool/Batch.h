@@ -18,6 +18,7 @@
 // its own, each with the stream processing made for it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -135,6 +136,7 @@ class Batch {
   tool::FileRecord* m_current = nullptr;  // the record the console lines go to
   bool m_replaceFailed = false;           // a file could not be processed or replaced: exit 1
   int m_stoppedBy = 0;                    // the stop signal that ended the run
+  std::atomic<bool> m_dropAhead{false};   // the run has ended: files in hand are dropped
 };
 
 }  // namespace tool
