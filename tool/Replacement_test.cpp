@@ -151,7 +151,8 @@ bool haveStrace() {
            1);
   // Installed, and allowed to trace here (a container may forbid ptrace).
   return access("/usr/bin/strace", X_OK) == 0 &&
-         xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "/bin/true"})
+         xmdtest::runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f",
+                              "-qq", "-o", "/dev/null", "/bin/true"})
                  .status == 0;
 }
 
@@ -193,8 +194,17 @@ std::vector<Call> callsOnTree(const xmdtest::TempDir& t, const std::string& root
                               const std::vector<std::string>& options = {}) {
   std::string set;
   for (const std::string& s : syscalls) set += (set.empty() ? "" : ",") + s;
-  std::vector<std::string> argv{"/usr/bin/strace", "-f", "-qq",          "-y",      "-o",
-                                t / "probe.log",   "-e", "trace=" + set, XMDOPT_EXE};
+  std::vector<std::string> argv{"/usr/bin/strace",
+                                "-E",
+                                xmdtest::tracedSanitizerOptions(),
+                                "-f",
+                                "-qq",
+                                "-y",
+                                "-o",
+                                t / "probe.log",
+                                "-e",
+                                "trace=" + set,
+                                XMDOPT_EXE};
   argv.insert(argv.end(), options.begin(), options.end());
   argv.push_back(t / root);
   xmdtest::runProgram(argv);
@@ -243,6 +253,8 @@ TEST(Replacement, EachFailingSystemCallOnTheTreeLosesNothing) {
                                (oneWorker ? " (one worker)" : " (default workers)");
       writeTree(t, root, original);
       std::vector<std::string> argv{"/usr/bin/strace",
+                                    "-E",
+                                    xmdtest::tracedSanitizerOptions(),
                                     "-f",
                                     "-qq",
                                     "-y",
@@ -288,7 +300,8 @@ TEST(Replacement, ADirectoryTheFileSystemCannotFlushIsNoFailure) {
   for (const char* error : {"EINVAL", "EOPNOTSUPP", "EIO"}) {
     t.write("m/a.xmd", xmdsamples::crate());
     const xmdtest::ProgramRun r = xmdtest::runProgram(
-        {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e",
+        {"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o", "/dev/null",
+         "-e", "trace=fsync", "-e",
          "inject=fsync:error=" + std::string(error) + ":when=" + std::to_string(flushes[0].n),
          XMDOPT_EXE, t / "m"});
     const bool real = std::string(error) == "EIO";  // only a real failure counts
@@ -304,7 +317,8 @@ TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
   xmdtest::TempDir t;
   t.write("m/a.xmd", xmdsamples::crate());
   const xmdtest::ProgramRun r =
-      xmdtest::runProgram({"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "trace.log", "-e",
+      xmdtest::runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq",
+                           "-y", "-o", t / "trace.log", "-e",
                            "trace=openat,write,fsync,syncfs,renameat,close", XMDOPT_EXE, t / "m"});
   ASSERT_EQ(0, r.status) << r.err;
   const std::vector<std::string> lines = linesOf(t.read("trace.log"));

@@ -92,7 +92,9 @@ std::vector<std::string> lines(const std::string& text) {
 
 bool haveStrace() {
   return access("/usr/bin/strace", X_OK) == 0 &&
-         runProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "/bin/true"}).status == 0;
+         runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o",
+                     "/dev/null", "/bin/true"})
+                 .status == 0;
 }
 
 TEST(SafeRewrite, ResultsKeepTheirOwnerAndNeverGainRights) {
@@ -241,8 +243,8 @@ TEST(SafeRewrite, ABusyFileIsSkippedWithANote) {
   // the result exists is that one, or one of the tracer's own stops on the
   // way to it: either way the first run holds a.xmd and has not replaced it.
   const pid_t first = xmdtest::startProgram(
-      {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=syncfs", "-e",
-       "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
+      {"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o", "/dev/null",
+       "-e", "trace=syncfs", "-e", "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
       "", t / "first.out", t / "first.err");
   ASSERT_GT(first, 0);
   pid_t tool = 0;
@@ -281,8 +283,8 @@ TEST(SafeRewrite, ASaveBetweenReadAndReplaceSurvives) {
     // tracer's own stops on the way to it: either way the save comes before
     // the tool looks at the source again.
     const pid_t strace = xmdtest::startProgram(
-        {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=syncfs", "-e",
-         "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
+        {"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o", "/dev/null",
+         "-e", "trace=syncfs", "-e", "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
         "", t / "out", t / "err");
     pid_t tool = 0;
     ASSERT_TRUE(xmdtest::waitForStoppedChild(strace, &tool, [&] {
@@ -404,8 +406,8 @@ TEST(SafeRewrite, StopSignalsEndTheRunCleanly) {
     for (const char* f : {"m/a.xmd", "m/b.xmd", "m/c.xmd"}) t.write(f, xmdsamples::crate());
     // The first read of b.xmd: the number of reads before it, plus one.
     // One worker, so that the reads come in the same order in both runs.
-    runProgram({"/usr/bin/strace", "-f", "-qq", "-y", "-o", t / "probe.log", "-e", "trace=read",
-                XMDOPT_EXE, "-j", "1", t / "m"});
+    runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-y", "-o",
+                t / "probe.log", "-e", "trace=read", XMDOPT_EXE, "-j", "1", t / "m"});
     int n = 0;
     for (const std::string& line : lines(t.read("probe.log"))) {
       ++n;
@@ -413,7 +415,8 @@ TEST(SafeRewrite, StopSignalsEndTheRunCleanly) {
     }
     for (const char* f : {"m/a.xmd", "m/b.xmd", "m/c.xmd"}) t.write(f, xmdsamples::crate());
     const xmdtest::ProgramRun r =
-        runProgram({"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=read", "-e",
+        runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o",
+                    "/dev/null", "-e", "trace=read", "-e",
                     "inject=read:signal=" + std::string(signal) + ":when=" + std::to_string(n),
                     XMDOPT_EXE, "-j", "1", t / "m"});
     EXPECT_EQ(std::string(signal) == "SIGINT" ? 130 : 143, r.status) << signal << r.err;
