@@ -62,6 +62,21 @@ DWORD errorFromErrno(int err) {
   }
 }
 
+HANDLE handleOfOpened(const File& file, DWORD flags) {
+  if (file.fd < 0) {
+    SetLastError(errno == EEXIST ? ERROR_FILE_EXISTS : errorFromErrno(errno));
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat st;
+  if (fstat(file.fd, &st) == 0 && S_ISDIR(st.st_mode) &&
+      (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+    close(file.fd);  // a directory opens only for backup semantics
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return new File(file);
+}
+
 BOOL failErrno() {
   SetLastError(errorFromErrno(errno));
   return FALSE;

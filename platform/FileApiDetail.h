@@ -28,6 +28,11 @@ inline File* fileOf(HANDLE h) {
   return static_cast<File*>(h);
 }
 
+// The handle of a file just opened (file.fd the result of open, -1 with errno
+// set on failure): INVALID_HANDLE_VALUE with the last error set when the
+// open failed, or when it opened a directory without
+// FILE_FLAG_BACKUP_SEMANTICS in flags (then closed again).
+HANDLE handleOfOpened(const File& file, DWORD flags);
 // The last-error code for an errno value.
 DWORD errorFromErrno(int err);
 // Sets the last error from errno; returns FALSE.

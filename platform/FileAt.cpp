@@ -213,19 +213,8 @@ HANDLE CreateFileAtW(HANDLE directory, const char16_t* name, DWORD access, DWORD
   if (disposition == CREATE_NEW) oflags |= O_CREAT | O_EXCL;  // never through a link
   File file;
   file.fd = openat(dir->fd, n.c_str(), oflags, 0600);
-  if (file.fd < 0) {
-    SetLastError(errno == EEXIST ? ERROR_FILE_EXISTS : errorFromErrno(errno));
-    return INVALID_HANDLE_VALUE;
-  }
-  struct stat st;
-  if (fstat(file.fd, &st) == 0 && S_ISDIR(st.st_mode) &&
-      (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
-    close(file.fd);  // a directory opens only for backup semantics
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
   file.path = dir->path == "/" ? "/" + n : dir->path + "/" + n;
-  return new File(file);
+  return handleOfOpened(file, flags);
 }
 
 BOOL GetFileStatus(HANDLE h, FILE_STATUS* status) {

@@ -64,19 +64,8 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD /*share*/, void* se
     file.fd = open(p.c_str(), O_PATH | O_CLOEXEC);  // times need no read permission
     file.pathOnly = true;
   }
-  if (file.fd < 0) {
-    SetLastError(errno == EEXIST ? ERROR_FILE_EXISTS : errorFromErrno(errno));
-    return INVALID_HANDLE_VALUE;
-  }
-  struct stat st;
-  if (fstat(file.fd, &st) == 0 && S_ISDIR(st.st_mode) &&
-      (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
-    close(file.fd);  // a directory opens only for backup semantics
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
   file.path = p;
-  return new File(file);
+  return handleOfOpened(file, flags);
 }
 
 BOOL GetFileTime(HANDLE h, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite) {
