@@ -29,4 +29,14 @@ inline std::string ansi(const std::u16string& wide) {
   return out;
 }
 
+// The wide form of narrow as the platform converts it from the code page;
+// empty when the conversion fails.
+inline std::u16string wide(const std::string& narrow) {
+  std::u16string out(narrow.size() + 1, u'\0');
+  const int n = platform::MultiByteToWideChar(platform::CP_ACP, 0, narrow.c_str(), -1, &out[0],
+                                              static_cast<int>(out.size()));
+  out.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+  return out;
+}
+
 }  // namespace xmdtest
