@@ -14,7 +14,6 @@
 #include "platform/CodePage.h"
 #include "platform/FileAt.h"
 #include "platform/Win32.h"
-#include "testing/AnsiText.h"
 #include "testing/TempDir.h"
 
 // After the system's own declarations (platform/Win32.h).
@@ -24,7 +23,15 @@
 namespace platform {
 namespace {
 
-using xmdtest::wide;
+// The wide form of s from the code page; empty when the conversion fails.
+// (Local: past windows.h the shared helper's names are the system's macros.)
+std::u16string wide(const std::string& s) {
+  std::u16string out(s.size() + 1, u'\0');
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &out[0], static_cast<int>(out.size()));
+  out.resize(n > 0 ? n - 1 : 0);
+  return out;
+}
 
 // An open handle, closed at the end of the scope.
 struct Handle {
