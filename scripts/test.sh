@@ -5,7 +5,9 @@
 #   2. the sanitizer build (build-asan/: AddressSanitizer, UndefinedBehavior-
 #      Sanitizer, LeakSanitizer; no benchmarks), the same suite again;
 #   3. a short fuzz run of every fuzz target (scripts/fuzz.sh), by default 45 s
-#      each (XMDOPT_FUZZ_SECONDS=0 leaves it out).
+#      each (XMDOPT_FUZZ_SECONDS=0 leaves it out);
+#   4. the Windows cross-build and its suite under Wine (scripts/windows.sh;
+#      XMDOPT_WINDOWS=0 leaves it out).
 # Exits non-zero at the first failure.
 #
 #   bash scripts/test.sh           the whole suite (what CI runs)
@@ -48,5 +50,10 @@ echo "== sanitizer build and tests: ${SECONDS}s so far"
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== short fuzz run, ${fuzz_seconds}s per target"
   bash scripts/fuzz.sh "$fuzz_seconds"
+  echo "== fuzzing: ${SECONDS}s so far"
+fi
+if [ "${XMDOPT_WINDOWS:-1}" != 0 ]; then
+  echo "== Windows cross-build and its suite under Wine"
+  bash scripts/windows.sh
 fi
 echo "== all passed in ${SECONDS}s"
