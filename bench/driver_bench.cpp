@@ -12,12 +12,15 @@
 //
 // The tool also forces each result to the disk before it takes the source's
 // name; cp does not. Runs of the tool without those flushes are not offered:
-// they are what keeps data safe. Extra arguments for the tool come from
-// XMDOPT_BENCH_ARGS (bench/ToolRuns.h).
+// they are what keeps data safe. The rows AgainstDurableRewrite take as their
+// floor the least any tool does that rewrites every file durably
+// (bench/durable_rewrite.cpp): the ratio there is what xmdopt adds to the
+// disk's own cost. Extra arguments for the tool come from XMDOPT_BENCH_ARGS
+// (bench/ToolRuns.h).
 //
 // How to run each row and its goal: bench/README.md.
 //
-//   driver_bench --benchmark_filter=/small
+//   driver_bench --benchmark_filter=AgainstCp/small
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -26,6 +29,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "bench/ToolRuns.h"
 #include "samples/SampleModels.h"
@@ -108,9 +112,15 @@ const Tree& tree(TreeKind kind) {
   return *trees[kind];
 }
 
-void BM_TreeAgainstCp(benchmark::State& state, TreeKind kind) {
+// The floors a tree run is measured against.
+enum Floor {
+  kCp,              // cp -r of the tree into a new folder
+  kDurableRewrite,  // bench/durable_rewrite.cpp over a copy of the tree
+};
+
+void BM_Tree(benchmark::State& state, TreeKind kind, Floor floor) {
   const Tree& t = tree(kind);
-  const std::string src = t.dir / "src", work = t.dir / "work", copy = t.dir / "cp";
+  const std::string src = t.dir / "src", work = t.dir / "work", other = t.dir / "floor";
   const std::string err = t.dir / "stderr";
   xmdbench::Pair pair;
   for (auto _ : state) {
@@ -118,14 +128,24 @@ void BM_TreeAgainstCp(benchmark::State& state, TreeKind kind) {
     stdfs::copy(src, work, stdfs::copy_options::recursive);
     xmdbench::settleDisk();
     if (!pair.timeTool(state, xmdbench::toolArgv({work}), err)) break;
-    stdfs::remove_all(copy);
+    stdfs::remove_all(other);
+    if (floor == kDurableRewrite) stdfs::copy(src, other, stdfs::copy_options::recursive);
     xmdbench::settleDisk();
-    if (!pair.timeFloor(state, {"/bin/cp", "-r", src, copy}, err)) break;
+    const std::vector<std::string> floorArgv =
+        floor == kCp ? std::vector<std::string>{"/bin/cp", "-r", src, other}
+                     : std::vector<std::string>{DURABLE_REWRITE_EXE, other};
+    if (!pair.timeFloor(state, floorArgv, err)) break;
   }
   pair.report(state);
   state.counters["files"] = t.files;
   state.counters["MB"] = double(t.bytes) / (1024.0 * 1024.0);
-  state.SetLabel(std::string(kTreeNames[kind]) + "; floor: cp -r");
+  state.SetLabel(std::string(kTreeNames[kind]) +
+                 (floor == kCp ? "; floor: cp -r" : "; floor: durable_rewrite"));
+}
+
+void BM_TreeAgainstCp(benchmark::State& state, TreeKind kind) { BM_Tree(state, kind, kCp); }
+void BM_TreeAgainstDurableRewrite(benchmark::State& state, TreeKind kind) {
+  BM_Tree(state, kind, kDurableRewrite);
 }
 
 // One iteration a repetition (the small tree takes seconds a side), medians
@@ -138,6 +158,8 @@ void treeRuns(benchmark::internal::Benchmark* b) {
 BENCHMARK_CAPTURE(BM_TreeAgainstCp, small, kSmall)->Apply(treeRuns);
 BENCHMARK_CAPTURE(BM_TreeAgainstCp, sized, kSized)->Apply(treeRuns);
 BENCHMARK_CAPTURE(BM_TreeAgainstCp, mixed, kMixed)->Apply(treeRuns);
+BENCHMARK_CAPTURE(BM_TreeAgainstDurableRewrite, small, kSmall)->Apply(treeRuns);
+BENCHMARK_CAPTURE(BM_TreeAgainstDurableRewrite, sized, kSized)->Apply(treeRuns);
 
 }  // namespace
 

@@ -6,6 +6,9 @@
 //   BM_AgainstCp/distinct
 //       65534 distinct vertices with normals (about 1.7 MB), against cp of
 //       the same file
+//   BM_AgainstDurableRewrite/distinct
+//       the same model, against bench/durable_rewrite.cpp rewriting the
+//       file durably with its own bytes
 //   BM_AgainstDistinct/one_position
 //       65534 vertices at one position, each with its own normal and texture
 //       coordinates, against the tool on the distinct model
@@ -88,6 +91,21 @@ void BM_AgainstCp(benchmark::State& state, const char* file) {
   pair.report(state);
   state.SetLabel("floor: cp of the file");
   state.SetBytesProcessed(int64_t(state.iterations() * stdfs::file_size(src)));
+}
+
+// The same, against bench/durable_rewrite.cpp putting a copy of the file in
+// its place durably: what the tool adds to the disk's cost of a safe rewrite.
+void BM_AgainstDurableRewrite(benchmark::State& state, const char* file) {
+  const xmdtest::TempDir& dir = inputs().dir;
+  const std::string src = dir / file, work = dir / "work.xmd", other = dir / "floor.xmd";
+  const std::string err = dir / "stderr";
+  xmdbench::Pair pair;
+  for (auto _ : state) {
+    if (!pair.timeTool(state, xmdbench::toolArgv({freshCopy(src, work)}), err)) break;
+    if (!pair.timeFloor(state, {DURABLE_REWRITE_EXE, freshCopy(src, other)}, err)) break;
+  }
+  pair.report(state);
+  state.SetLabel("floor: durable_rewrite of the file");
 }
 
 void BM_AgainstDistinct(benchmark::State& state, const char* file) {
@@ -188,6 +206,7 @@ void threeRuns(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK_CAPTURE(BM_AgainstCp, distinct, "distinct.xmd")->Apply(fiveRuns);
+BENCHMARK_CAPTURE(BM_AgainstDurableRewrite, distinct, "distinct.xmd")->Apply(fiveRuns);
 BENCHMARK_CAPTURE(BM_AgainstDistinct, one_position, "one.xmd")->Apply(threeRuns);
 BENCHMARK_CAPTURE(BM_AgainstDistinct, nan_positions, "nan.xmd")->Apply(threeRuns);
 // One run: writing the input alone takes seconds.
