@@ -6,8 +6,9 @@
 #      Sanitizer, LeakSanitizer; no benchmarks), the same suite again;
 #   3. a short fuzz run of every fuzz target (scripts/fuzz.sh), by default 45 s
 #      each (XMDOPT_FUZZ_SECONDS=0 leaves it out);
-#   4. the Windows cross-build and its suite under Wine (scripts/windows.sh;
-#      XMDOPT_WINDOWS=0 leaves it out).
+#   4. the Windows cross-build and its suite under Wine, and the 32-bit
+#      Windows program (scripts/windows.sh --32-bit; XMDOPT_WINDOWS=0 leaves
+#      it out).
 # Exits non-zero at the first failure.
 #
 #   bash scripts/test.sh           the whole suite (what CI runs)
@@ -54,6 +55,6 @@ if [ "$fuzz_seconds" -gt 0 ]; then
 fi
 if [ "${XMDOPT_WINDOWS:-1}" != 0 ]; then
   echo "== Windows cross-build and its suite under Wine"
-  bash scripts/windows.sh
+  bash scripts/windows.sh --32-bit
 fi
 echo "== all passed in ${SECONDS}s"

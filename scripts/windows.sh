@@ -8,10 +8,11 @@
 #   3. cross-builds the project for 64-bit Windows into build-windows/
 #      (static executables);
 #   4. leaves build-windows/xmdopt.exe and a zip of it with the README;
-#   5. runs every test there under Wine (ctest), then the bundled samples
-#      against the Linux build.
+#   5. runs every test there under Wine (ctest), then the tool on the test
+#      models (samples, fuzz corpus) against the Linux build.
 # Options:
-#   --no-test    leaves the tests out (xmdopt.exe still runs once)
+#   --no-test    leaves the tests and test models out (xmdopt.exe still runs
+#                once)
 #   --32-bit     also builds the 32-bit xmdopt.exe (build-windows-x86/, and
 #                its zip); its tests are not built
 # Environment: XMDOPT_WINDOWS_CACHE, the cache folder (default
@@ -159,7 +160,9 @@ cross_build() {
   step "cross-building xmdopt for $triple"
   # -O2 without debug information: the executable ships stripped, and debug
   # information is a large part of the compile time.
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  # The Boost variables are set afresh (-U first): FindBoost forgets a given
+  # library when the headers' folder differs from the one it last used.
+  cmake -S . -B "$dir" -G Ninja -U '*Boost_*' -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" "${launcher[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-${triple%%-*}.cmake" \
     -DXMDOPT_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-isystem $headers" \
@@ -227,40 +230,45 @@ if [ "$run_tests" = 1 ]; then
   # The Linux stages run every test once.
   ctest --test-dir build-windows --output-on-failure -j"$jobs" --repeat until-pass:2
 
-  # The bundled samples, in directory mode and file by file: the same lines
-  # (but for CR LF and the drive letter of the paths), the same exit status
-  # and the same bytes as the Linux build gives (built here when build/ has
-  # none).
-  step "the samples, against the Linux build"
+  # The test models (the bundled samples, the fuzz corpus of the model
+  # reader and its regressions), in directory mode and file by file: the same
+  # lines (but for CR LF and the drive letter of the paths), the same exit
+  # status and the same bytes as the Linux build gives (built here when
+  # build/ has none).
+  step "the test models, against the Linux build"
   if [ ! -x build/tool/xmdopt ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build -j"$jobs" --target xmdopt
   fi
-  samples=$(mktemp -d)
-  trap 'rm -rf "$samples"; "$wineserver" -k 2>/dev/null || true' EXIT
-  models=$(cd samples && find . -name '*.xmd' | sort)
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"; "$wineserver" -k 2>/dev/null || true' EXIT
+  mkdir -p "$work/models/corpus" "$work/models/regressions"
+  cp -R samples/. "$work/models/samples"
+  cp fuzz/corpus/model/*.xmd "$work/models/corpus/"
+  for f in fuzz/regressions/model/*; do cp "$f" "$work/models/regressions/$(basename "$f").xmd"; done
+  models=$(cd "$work/models" && find . -name '*.xmd' | sort)
   for mode in directory files; do
     for side in linux windows; do
-      mkdir -p "$samples/$mode/$side"
-      (cd samples && cp --parents $models "$samples/$mode/$side/")
+      mkdir -p "$work/$mode/$side"
+      (cd "$work/models" && cp --parents $models "$work/$mode/$side/")
     done
     args=()
     [ "$mode" = files ] && read -r -a args <<<"$(echo $models)"
     status=0
-    (cd "$samples/$mode/linux" && "$here/build/tool/xmdopt" "${args[@]}") 2>/dev/null |
-      sed "s|$samples/$mode/linux/|TREE/|g" >"$samples/$mode/linux.out" || status=$?
+    (cd "$work/$mode/linux" && "$here/build/tool/xmdopt" "${args[@]}") 2>/dev/null |
+      sed "s|$work/$mode/linux/|TREE/|g" >"$work/$mode/linux.out" || status=$?
     wstatus=0
-    (cd "$samples/$mode/windows" && "$wine" "$here/build-windows/xmdopt.exe" "${args[@]}") \
+    (cd "$work/$mode/windows" && "$wine" "$here/build-windows/xmdopt.exe" "${args[@]}") \
       </dev/null 2>/dev/null | tr -d '\r' |
-      sed "s|Z:$samples/$mode/windows/|TREE/|g" >"$samples/$mode/windows.out" || wstatus=$?
+      sed "s|Z:$work/$mode/windows/|TREE/|g" >"$work/$mode/windows.out" || wstatus=$?
     if [ "$status" != "$wstatus" ] ||
-      ! diff -u "$samples/$mode/linux.out" "$samples/$mode/windows.out" ||
-      ! diff -r "$samples/$mode/linux" "$samples/$mode/windows"; then
-      echo "windows: the samples in $mode mode differ from the Linux build's (above)" >&2
+      ! diff -u "$work/$mode/linux.out" "$work/$mode/windows.out" ||
+      ! diff -r "$work/$mode/linux" "$work/$mode/windows"; then
+      echo "windows: the test models in $mode mode differ from the Linux build's (above)" >&2
       exit 1
     fi
-    echo "samples, $mode mode: exit $status, $(wc -l <"$samples/$mode/linux.out") lines and" \
-      "every result the same as on Linux"
+    echo "$(echo "$models" | wc -l) test models, $mode mode: exit $status," \
+      "$(wc -l <"$work/$mode/linux.out") lines and every result the same as on Linux"
   done
 fi
 step "done"
