@@ -6,6 +6,7 @@
 // float as its IEEE 754 bit pattern). Pure functions on caller memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -58,6 +59,23 @@ inline void storeBigEndian(T value, unsigned char* bytes) {
     bytes[2] = static_cast<unsigned char>(bits >> 8);
     bytes[3] = static_cast<unsigned char>(bits);
   }
+}
+
+// Writes the 4 * count bytes of count floats to bytes, each as storeBigEndian
+// would.
+inline void storeBigEndianFloats(const float* values, std::size_t count, unsigned char* bytes) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Whole swapped words: compilers turn the byte-wise loop into slow
+  // single-byte stores.
+  for (std::size_t i = 0; i < count; ++i) {
+    uint32_t bits;
+    std::memcpy(&bits, values + i, sizeof bits);
+    bits = __builtin_bswap32(bits);
+    std::memcpy(bytes + 4 * i, &bits, sizeof bits);
+  }
+#else
+  for (std::size_t i = 0; i < count; ++i) storeBigEndian(values[i], bytes + 4 * i);
+#endif
 }
 
 }  // namespace io

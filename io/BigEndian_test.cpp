@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -43,6 +44,22 @@ TEST(BigEndian, FloatBitPatternsComeBack) {
     unsigned char again[4];
     io::storeBigEndian(f, again);
     EXPECT_EQ(io::loadBigEndian<uint32_t>(again), bits);
+  }
+}
+
+// The bulk store lays out each float as the single store does, whatever the
+// count and the alignment of the destination.
+TEST(BigEndian, BulkFloatsAreSingleFloats) {
+  const uint32_t patterns[] = {0x7FC00001u, 0xFF800000u, 0x00000001u, 0x807FFFFFu,
+                               0x7F7FFFFFu, 0x3F800000u, 0x00000000u};
+  const std::size_t n = sizeof patterns / sizeof patterns[0];
+  float values[n];
+  std::memcpy(values, patterns, sizeof values);
+  for (std::size_t count = 0; count <= n; ++count) {
+    unsigned char bulk[4 * n + 1] = {}, single[4 * n + 1] = {};
+    io::storeBigEndianFloats(values, count, bulk + 1);
+    for (std::size_t i = 0; i < count; ++i) io::storeBigEndian(values[i], single + 1 + 4 * i);
+    EXPECT_EQ(0, std::memcmp(bulk, single, sizeof bulk)) << count;
   }
 }
 

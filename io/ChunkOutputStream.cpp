@@ -1,5 +1,6 @@
 #include "io/ChunkOutputStream.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -188,6 +189,31 @@ void ChunkOutputStream::writeFloat(float value) {
   unsigned char bytes[sizeof value];
   storeBigEndian(value, bytes);
   m_impl->append(bytes, sizeof bytes);
+}
+
+void ChunkOutputStream::writeFloats(const float* values, int count) {
+  ChunkOutputStreamImpl& d = *m_impl;
+  constexpr int kBlock = 1024;  // values encoded per append: 4 KB on the stack
+  unsigned char bytes[kBlock * sizeof(float)];
+  while (count > 0) {
+    // Values that fit the buffer without passing it on and stay within the
+    // size limit go in one append; the value that does neither goes alone,
+    // so that it passes on or fails exactly where writeFloat would.
+    int n = std::min(count, kBlock);
+    if (d.patchable)
+      n = std::min<size_t>(n, (kPassOnSize - std::min<size_t>(d.buffer.size(), kPassOnSize)) /
+                                  sizeof(float));
+    n = std::min<int>(n, (INT_MAX - d.held) / static_cast<int>(sizeof(float)));
+    if (n == 0) {
+      writeFloat(*values++);
+      --count;
+      continue;
+    }
+    storeBigEndianFloats(values, static_cast<size_t>(n), bytes);
+    d.append(bytes, static_cast<size_t>(n) * sizeof(float));
+    values += n;
+    count -= n;
+  }
 }
 
 void ChunkOutputStream::writeString(const lang::String& value) {

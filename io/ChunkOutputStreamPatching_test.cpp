@@ -1,5 +1,6 @@
 // ChunkOutputStream over a patchable stream gives the same bytes and
-// failures as over a plain one, wherever the pass-on boundary falls.
+// failures as over a plain one, wherever the pass-on boundary falls; its bulk
+// writes give what their single writes give.
 #include "io/FileOutputStream.h"
 #include "io/ChunkOutputStream.h"
 #include "testing/ChunkBuilder.h"
@@ -240,4 +241,44 @@ TEST(ChunkOutputStreamPatching, ThroughARealFile) {
   std::ifstream f(path, std::ios::binary);
   EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()), b.bytes());
 }
+// writeFloats leaves what as many writeFloat calls leave: the same bytes, the
+// same writes to the stream, the same failure at the same value, wherever
+// the buffer stands and however many values there are.
+TEST(ChunkOutputStreamPatching, BulkFloatsAreSingleFloats) {
+  std::vector<float> values(3 * 1024 + 7);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = float(i) * 0.37f - 100.0f;
+  const int fills[] = {0, 1, kPassOn - 4096, kPassOn - 6, kPassOn - 4, kPassOn - 2};
+  const int counts[] = {0, 1, 1023, 1024, 1025, int(values.size())};
+  for (bool failing : {false, true})
+    for (int fill : fills)
+      for (int count : counts) {
+        const auto script = [&](bool bulk) {
+          return [&, bulk](io::ChunkOutputStream& o, Log& log) {
+            o.beginChunk(str("points"));
+            attempt(log, [&] { o.writeBytes(filler(size_t(fill), 6)); });
+            attempt(log, [&] {
+              if (bulk)
+                o.writeFloats(values.data(), count);
+              else
+                for (int i = 0; i < count; ++i) o.writeFloat(values[i]);
+            });
+            log.push_back(std::to_string(o.bufferedSize()));
+            if (!failing) o.endChunk();
+          };
+        };
+        PatchSink bulkSink, singleSink;
+        bulkSink.failWrites = singleSink.failWrites = failing;
+        const Outcome bulk = runPatched(script(true), bulkSink);
+        const Outcome single = runPatched(script(false), singleSink);
+        const std::string what = "fill " + std::to_string(fill) + ", count " +
+                                 std::to_string(count) + (failing ? ", failing" : "");
+        EXPECT_EQ(bulk.bytes, single.bytes) << what;
+        EXPECT_EQ(bulk.log, single.log) << what;
+        EXPECT_EQ(bulkSink.writes, singleSink.writes) << what;
+        if (!failing) {
+          EXPECT_EQ(runPlain(script(true)).bytes, single.bytes) << what;
+        }
+      }
+}
+
 }  // namespace

@@ -25,14 +25,12 @@ void ModelStreamProcessor::writeModel(io::ChunkOutputStream& out, int keptCount)
   }
   if (m_seen.points) {
     out.beginChunk("points");
-    for (int v = 0; v < keptCount; ++v)
-      for (int c = 0; c < 3; ++c) out.writeFloat(s.positions[v][c]);
+    out.writeFloats(&s.positions[0][0], keptCount * 3);
     out.endChunk();
   }
   if (s.hasNormals) {
     out.beginChunk("vertexnormalsf");
-    for (int v = 0; v < keptCount; ++v)
-      for (int c = 0; c < 3; ++c) out.writeFloat(s.normals[v][c]);
+    out.writeFloats(&s.normals[0][0], keptCount * 3);
     out.endChunk();
   }
   if (m_seen.faces) {
@@ -43,7 +41,7 @@ void ModelStreamProcessor::writeModel(io::ChunkOutputStream& out, int keptCount)
   for (int l = 0; l < m_seen.layersRead && l < ModelStore::kMaxLayers; ++l) {
     out.beginChunk("texcoordlayer");
     const int d = s.layerDimensions[l];
-    for (int i = 0; i < keptCount * d; ++i) out.writeFloat(s.texCoords[l][i]);
+    out.writeFloats(s.texCoords[l], keptCount * d);
     out.endChunk();
   }
   if (s.hasSkin) {
