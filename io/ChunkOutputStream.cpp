@@ -200,9 +200,10 @@ void ChunkOutputStream::writeFloats(const float* values, int count) {
     // size limit go in one append; the value that does neither goes alone,
     // so that it passes on or fails exactly where writeFloat would.
     int n = std::min(count, kBlock);
-    if (d.patchable)
-      n = std::min<size_t>(n, (kPassOnSize - std::min<size_t>(d.buffer.size(), kPassOnSize)) /
-                                  sizeof(float));
+    if (d.patchable) {
+      const size_t room = kPassOnSize - std::min<size_t>(d.buffer.size(), kPassOnSize);
+      n = std::min(n, static_cast<int>(room / sizeof(float)));
+    }
     n = std::min<int>(n, (INT_MAX - d.held) / static_cast<int>(sizeof(float)));
     if (n == 0) {
       writeFloat(*values++);
