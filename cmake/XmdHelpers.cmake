@@ -17,8 +17,8 @@ function(xmd_add_test)
   # per executable.
   target_precompile_headers(${T_NAME} PRIVATE <gtest/gtest.h> <string> <vector> <memory>)
   if(XMDOPT_SANITIZE)
-    # The tests' own code is unoptimised there: it builds several times
-    # faster, and the code under test keeps the libraries' -O1.
+    # The tests' own code is unoptimised there: it builds in less than half
+    # the time, and the code under test keeps the libraries' -O1.
     target_compile_options(${T_NAME} PRIVATE -O0)
   endif()
   gtest_discover_tests(${T_NAME}

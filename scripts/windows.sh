@@ -131,6 +131,7 @@ boost_for() {
       echo "#include \"$boost_src/xml_iarchive.cpp\""
     } >"$unit"
     "$cxx" "${flags[@]}" -c "$unit" -o "$lib_dir/xml_iarchive_repaired.o"
+    rm -f "$boost_lib.part"
     $triple-ar rcs "$boost_lib.part" "$boost_dir"/obj/*.o "$lib_dir/xml_iarchive_repaired.o"
     mv "$boost_lib.part" "$boost_lib"
   fi
