@@ -70,6 +70,17 @@ inline std::string tracedSanitizerOptions() {
   return "ASAN_OPTIONS=" + value + "detect_leaks=0";
 }
 
+// The command line that runs a program under strace, following its children
+// (-f), with nothing of strace's own on stderr (-qq) and its record in log;
+// rest holds the further options, the program and its arguments.
+inline std::vector<std::string> straceCommand(const std::string& log,
+                                              const std::vector<std::string>& rest) {
+  std::vector<std::string> argv{
+      "/usr/bin/strace", "-E", tracedSanitizerOptions(), "-f", "-qq", "-o", log};
+  argv.insert(argv.end(), rest.begin(), rest.end());
+  return argv;
+}
+
 inline ProgramRun runProgram(const std::vector<std::string>& argv, const std::string& cwd = "") {
   TempDir io;
   ProgramRun run;
@@ -79,6 +90,13 @@ inline ProgramRun runProgram(const std::vector<std::string>& argv, const std::st
   run.out = io.read("out");
   run.err = io.read("err");
   return run;
+}
+
+// Whether strace is installed and may trace here (a container may forbid
+// ptrace).
+inline bool straceUsable() {
+  return access("/usr/bin/strace", X_OK) == 0 &&
+         runProgram(straceCommand("/dev/null", {"/bin/true"})).status == 0;
 }
 
 // runProgram, but a program still running after limitSeconds is killed and

@@ -139,23 +139,6 @@ TEST(Replacement, SurvivesSigkillAtAnyMoment) {
   EXPECT_GE(interrupted, 10) << "too few runs were cut short to mean anything";
 }
 
-// Whether strace can run the tool here. A sanitizer build's leak check cannot
-// work under ptrace, so it is turned off for the traced runs.
-bool haveStrace() {
-  const char* asan = getenv("ASAN_OPTIONS");
-  if (asan == nullptr || std::string(asan).find("detect_leaks=0") == std::string::npos)
-    setenv("ASAN_OPTIONS",
-           (asan != nullptr && *asan ? std::string(asan) + ":" : std::string())
-               .append("detect_leaks=0")
-               .c_str(),
-           1);
-  // Installed, and allowed to trace here (a container may forbid ptrace).
-  return access("/usr/bin/strace", X_OK) == 0 &&
-         xmdtest::runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f",
-                              "-qq", "-o", "/dev/null", "/bin/true"})
-                 .status == 0;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t from = 0;
@@ -194,17 +177,8 @@ std::vector<Call> callsOnTree(const xmdtest::TempDir& t, const std::string& root
                               const std::vector<std::string>& options = {}) {
   std::string set;
   for (const std::string& s : syscalls) set += (set.empty() ? "" : ",") + s;
-  std::vector<std::string> argv{"/usr/bin/strace",
-                                "-E",
-                                xmdtest::tracedSanitizerOptions(),
-                                "-f",
-                                "-qq",
-                                "-y",
-                                "-o",
-                                t / "probe.log",
-                                "-e",
-                                "trace=" + set,
-                                XMDOPT_EXE};
+  std::vector<std::string> argv =
+      xmdtest::straceCommand(t / "probe.log", {"-y", "-e", "trace=" + set, XMDOPT_EXE});
   argv.insert(argv.end(), options.begin(), options.end());
   argv.push_back(t / root);
   xmdtest::runProgram(argv);
@@ -229,7 +203,7 @@ Tree smallTree() {
 }
 
 TEST(Replacement, EachFailingSystemCallOnTheTreeLosesNothing) {
-  if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
+  if (!xmdtest::straceUsable()) GTEST_SKIP() << "strace is not installed or may not trace here";
   xmdtest::TempDir t;
   const Tree original = smallTree();
   writeTree(t, "ref", original);
@@ -252,20 +226,10 @@ TEST(Replacement, EachFailingSystemCallOnTheTreeLosesNothing) {
       const std::string what = c.name + " #" + std::to_string(c.n) + ": " + c.line +
                                (oneWorker ? " (one worker)" : " (default workers)");
       writeTree(t, root, original);
-      std::vector<std::string> argv{"/usr/bin/strace",
-                                    "-E",
-                                    xmdtest::tracedSanitizerOptions(),
-                                    "-f",
-                                    "-qq",
-                                    "-y",
-                                    "-o",
-                                    t / "inject.log",
-                                    "-e",
-                                    "trace=" + c.name,
-                                    "-e",
-                                    "inject=" + c.name + ":error=EIO:when=" + std::to_string(c.n),
-                                    XMDOPT_EXE,
-                                    t / root};
+      std::vector<std::string> argv = xmdtest::straceCommand(
+          t / "inject.log",
+          {"-y", "-e", "trace=" + c.name, "-e",
+           "inject=" + c.name + ":error=EIO:when=" + std::to_string(c.n), XMDOPT_EXE, t / root});
       if (oneWorker) argv.insert(argv.end() - 1, {"-j", "1"});
       const xmdtest::ProgramRun r = xmdtest::runProgram(argv);
       EXPECT_GE(r.status, 0) << what << ": ended by a signal";
@@ -290,7 +254,7 @@ TEST(Replacement, EachFailingSystemCallOnTheTreeLosesNothing) {
 }
 
 TEST(Replacement, ADirectoryTheFileSystemCannotFlushIsNoFailure) {
-  if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
+  if (!xmdtest::straceUsable()) GTEST_SKIP() << "strace is not installed or may not trace here";
   xmdtest::TempDir t;
   t.write("m/a.xmd", xmdsamples::crate());
   std::vector<Call> flushes;
@@ -299,11 +263,11 @@ TEST(Replacement, ADirectoryTheFileSystemCannotFlushIsNoFailure) {
   ASSERT_EQ(1u, flushes.size()) << t.read("probe.log");
   for (const char* error : {"EINVAL", "EOPNOTSUPP", "EIO"}) {
     t.write("m/a.xmd", xmdsamples::crate());
-    const xmdtest::ProgramRun r = xmdtest::runProgram(
-        {"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o", "/dev/null",
-         "-e", "trace=fsync", "-e",
+    const xmdtest::ProgramRun r = xmdtest::runProgram(xmdtest::straceCommand(
+        "/dev/null",
+        {"-e", "trace=fsync", "-e",
          "inject=fsync:error=" + std::string(error) + ":when=" + std::to_string(flushes[0].n),
-         XMDOPT_EXE, t / "m"});
+         XMDOPT_EXE, t / "m"}));
     const bool real = std::string(error) == "EIO";  // only a real failure counts
     EXPECT_EQ(real ? 1 : 0, r.status) << error << ": " << r.err;
     EXPECT_EQ(real, r.err.find("xmdopt: cannot flush directory ") != std::string::npos)
@@ -313,13 +277,12 @@ TEST(Replacement, ADirectoryTheFileSystemCannotFlushIsNoFailure) {
 }
 
 TEST(Replacement, ResultIsFlushedBeforeTheRenameAndTheDirectoryAfter) {
-  if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
+  if (!xmdtest::straceUsable()) GTEST_SKIP() << "strace is not installed or may not trace here";
   xmdtest::TempDir t;
   t.write("m/a.xmd", xmdsamples::crate());
-  const xmdtest::ProgramRun r =
-      xmdtest::runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq",
-                           "-y", "-o", t / "trace.log", "-e",
-                           "trace=openat,write,fsync,syncfs,renameat,close", XMDOPT_EXE, t / "m"});
+  const xmdtest::ProgramRun r = xmdtest::runProgram(xmdtest::straceCommand(
+      t / "trace.log",
+      {"-y", "-e", "trace=openat,write,fsync,syncfs,renameat,close", XMDOPT_EXE, t / "m"}));
   ASSERT_EQ(0, r.status) << r.err;
   const std::vector<std::string> lines = linesOf(t.read("trace.log"));
   const std::string all = t.read("trace.log");

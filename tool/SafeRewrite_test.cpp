@@ -90,13 +90,6 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-bool haveStrace() {
-  return access("/usr/bin/strace", X_OK) == 0 &&
-         runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o",
-                     "/dev/null", "/bin/true"})
-                 .status == 0;
-}
-
 TEST(SafeRewrite, ResultsKeepTheirOwnerAndNeverGainRights) {
   if (geteuid() != 0) GTEST_SKIP() << "giving files to other users needs root";
   xmdtest::TempDir t;
@@ -236,15 +229,16 @@ TEST(SafeRewrite, TwoRunsAtOnceLoseNothing) {
 
 // A second run meets a file the first holds: it skips it and says so.
 TEST(SafeRewrite, ABusyFileIsSkippedWithANote) {
-  if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
+  if (!xmdtest::straceUsable()) GTEST_SKIP() << "strace is not installed or may not trace here";
   xmdtest::TempDir t;
   t.write("m/a.xmd", xmdsamples::crate());
   // The first run stops at its first flush, holding a.xmd. A stop seen once
   // the result exists is that one, or one of the tracer's own stops on the
   // way to it: either way the first run holds a.xmd and has not replaced it.
   const pid_t first = xmdtest::startProgram(
-      {"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o", "/dev/null",
-       "-e", "trace=syncfs", "-e", "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
+      xmdtest::straceCommand(
+          "/dev/null",
+          {"-e", "trace=syncfs", "-e", "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"}),
       "", t / "first.out", t / "first.err");
   ASSERT_GT(first, 0);
   pid_t tool = 0;
@@ -262,7 +256,7 @@ TEST(SafeRewrite, ABusyFileIsSkippedWithANote) {
 // A user saves (or removes) a model while the tool is between reading it and
 // putting its result in place: what the user did stands.
 TEST(SafeRewrite, ASaveBetweenReadAndReplaceSurvives) {
-  if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
+  if (!xmdtest::straceUsable()) GTEST_SKIP() << "strace is not installed or may not trace here";
   const struct {
     const char* what;
     void (*act)(const xmdtest::TempDir&);
@@ -283,8 +277,9 @@ TEST(SafeRewrite, ASaveBetweenReadAndReplaceSurvives) {
     // tracer's own stops on the way to it: either way the save comes before
     // the tool looks at the source again.
     const pid_t strace = xmdtest::startProgram(
-        {"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o", "/dev/null",
-         "-e", "trace=syncfs", "-e", "inject=syncfs:signal=SIGSTOP:when=1", XMDOPT_EXE, t / "m"},
+        xmdtest::straceCommand("/dev/null",
+                               {"-e", "trace=syncfs", "-e", "inject=syncfs:signal=SIGSTOP:when=1",
+                                XMDOPT_EXE, t / "m"}),
         "", t / "out", t / "err");
     pid_t tool = 0;
     ASSERT_TRUE(xmdtest::waitForStoppedChild(strace, &tool, [&] {
@@ -400,25 +395,24 @@ TEST(SafeRewrite, HardLinksAreSeparatedWithANote) {
 // SIGINT and SIGTERM arriving while the second file is read: the first stays
 // replaced, the second and third as they were, no result is left behind.
 TEST(SafeRewrite, StopSignalsEndTheRunCleanly) {
-  if (!haveStrace()) GTEST_SKIP() << "strace is not installed or may not trace here";
+  if (!xmdtest::straceUsable()) GTEST_SKIP() << "strace is not installed or may not trace here";
   for (const char* signal : {"SIGINT", "SIGTERM"}) {
     xmdtest::TempDir t;
     for (const char* f : {"m/a.xmd", "m/b.xmd", "m/c.xmd"}) t.write(f, xmdsamples::crate());
     // The first read of b.xmd: the number of reads before it, plus one.
     // One worker, so that the reads come in the same order in both runs.
-    runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-y", "-o",
-                t / "probe.log", "-e", "trace=read", XMDOPT_EXE, "-j", "1", t / "m"});
+    runProgram(xmdtest::straceCommand(t / "probe.log",
+                                      {"-y", "-e", "trace=read", XMDOPT_EXE, "-j", "1", t / "m"}));
     int n = 0;
     for (const std::string& line : lines(t.read("probe.log"))) {
       ++n;
       if (line.find("/m/b.xmd>") != std::string::npos) break;
     }
     for (const char* f : {"m/a.xmd", "m/b.xmd", "m/c.xmd"}) t.write(f, xmdsamples::crate());
-    const xmdtest::ProgramRun r =
-        runProgram({"/usr/bin/strace", "-E", xmdtest::tracedSanitizerOptions(), "-f", "-qq", "-o",
-                    "/dev/null", "-e", "trace=read", "-e",
-                    "inject=read:signal=" + std::string(signal) + ":when=" + std::to_string(n),
-                    XMDOPT_EXE, "-j", "1", t / "m"});
+    const xmdtest::ProgramRun r = runProgram(xmdtest::straceCommand(
+        "/dev/null", {"-e", "trace=read", "-e",
+                      "inject=read:signal=" + std::string(signal) + ":when=" + std::to_string(n),
+                      XMDOPT_EXE, "-j", "1", t / "m"}));
     EXPECT_EQ(std::string(signal) == "SIGINT" ? 130 : 143, r.status) << signal << r.err;
     EXPECT_EQ(
         "xmdopt: stopped by " + std::string(signal) + "; " + t.path() + "/m/b.xmd left as it was\n",
